@@ -54,6 +54,14 @@ private:
     bool storeCloneData(const ByteString& record);
     void goIdle();
     void appendRx(const uint8_t* begin, const uint8_t* end);
+    // Unread received bytes of one read call.
+    struct Bytes {
+        const uint8_t* begin;
+        const uint8_t* end;
+    };
+    Bytes readEchoWait(Bytes data, ByteString& carry);
+    Bytes readAnswerWait(Bytes data);
+    void selectCloneWriteEntry();
 
     clsCmcTick waitTick_;
     int32_t echoTimeout_ = 1000;

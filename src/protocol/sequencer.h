@@ -50,6 +50,8 @@ public:
 private:
     void prepareStep();
     void startStep();
+    int16_t nextStep();       // the step that follows, by Operation and stepCount
+    int16_t identityCheck();  // after the identification of a clone read or write
 
     CloneLink& link_;
     clsCmcQkv3Drv& driver_;
