@@ -1,0 +1,74 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "app/operation_controller.h"
+#include "app/window_controls.h"
+#include "console/console.h"
+#include "protocol/sequencer.h"
+#include "serial/serial_link.h"
+#include "store/message_sink.h"
+
+namespace kv7 {
+
+// The main window's logic: its three settings, its periodic task, its event handlers and the
+// error report. The platform window (MainWindowView) forwards its events to the handlers here.
+class frmMain : public LinkClient, public CloneErrorReporter {
+public:
+    frmMain(frmCom& link, clsCmcQkv3Sequence& seq, clsConsole& console, MainWindowView& view,
+            MessageSink& messages);
+
+    void setController(OperationController* c) { controller_ = c; }
+
+    // Settings; each write is passed on at once.
+    void setComPortNo(int16_t v);
+    int16_t ComPortNo() const { return comPortNo_; }
+    void setComAutoRelease(int16_t v);
+    int16_t ComAutoRelease() const { return comAutoRelease_; }
+    void setTCXOSet(bool v);
+    bool TCXOSet() const { return tcxoSet_; }
+
+    // Window events.
+    void Form_Initialize();  // window created: the three defaults
+    bool Form_Load();        // false: "Const.ini" unreadable, the program has been closed down
+    void Form_Resize();
+    void Form_QueryUnload();  // CloseLink; never cancels
+    void mnuFileExit_Click();
+    void mnuOptSelCom_Click(int16_t index);
+    void mnuOptionSelAutoRelease_Click(int16_t index);
+    void Check1_Click();
+    void cmd00_Click(int16_t index);
+    void cmd00_KeyPress(char ch);
+    void Form_KeyDown(int keyCode, bool shift);
+    void lboConsole_GotFocus();
+    // Returns true when the key was consumed (Left, Right, Enter, keypad separator).
+    bool lboConsole_KeyDown(int keyCode, bool shift);
+
+    // LinkClient
+    void task() override;
+    void reportLinkError() override;
+    void saveData(clsCmcProfileIO& objProf) override;
+    void loadData(clsCmcProfileIO& objProf) override;
+
+    // CloneErrorReporter
+    void MsgBoxCloneErr(clsCmcQkv3Sequence& myObjQkv3Seq) override;
+
+    bool linkClosed() const { return linkClosed_; }
+
+private:
+    void CloseLink();
+
+    frmCom& link_;
+    clsCmcQkv3Sequence& seq_;
+    clsConsole& console_;
+    MainWindowView& view_;
+    MessageSink& messages_;
+    OperationController* controller_ = nullptr;
+    int16_t comPortNo_ = 1;
+    int16_t comAutoRelease_ = 0;
+    bool tcxoSet_ = false;
+    std::string keyHistory_;
+    bool linkClosed_ = false;
+};
+
+}  // namespace kv7
