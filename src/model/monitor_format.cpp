@@ -110,6 +110,7 @@ bool sweepRunning(int16_t procStep) {
 }  // namespace
 
 std::string VbFormat(double value, std::string_view pattern) {
+    if (!std::isfinite(value)) return "Invalid";
     size_t i = 0;
     int minInt = 0;
     for (; i < pattern.size() && (pattern[i] == '#' || pattern[i] == '0'); ++i)

@@ -13,7 +13,7 @@ namespace kv7 {
 // shown), then literal text; a '%' in it multiplies by 100. Rounding is half away from zero on
 // the value's 15-significant-digit decimal form, so 2.5098 gives "2.51" and 146.501465 with
 // five decimals "146.50147". All-'#' integer parts drop a lone zero (0.45 as "###.#0" is
-// ".45"); a value that rounds to zero has no minus sign.
+// ".45"); a value that rounds to zero has no minus sign; infinity or NaN is "Invalid".
 std::string VbFormat(double value, std::string_view pattern);
 
 // The last `width` characters of three blanks followed by s: the monitor lines' fields.

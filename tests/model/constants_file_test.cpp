@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <vector>
 
@@ -97,6 +98,32 @@ TEST(ConstantsFileTest, BadFilesAreRefusedKeepingWhatWasRead) {
             EXPECT_EQ(a[i] != 99, i < cases[c].rev20Read) << c << " " << i;
             EXPECT_EQ(b[i] != 99, i < cases[c].rev10Read) << c << " " << i;
         }
+    }
+}
+
+TEST(ConstantsFileTest, RandomBytesAreRefusedOrReadSafely) {
+    std::mt19937 gen(11);
+    const std::string alphabet = "0123456789+-.eEdD \t\r\nx&H";
+    const std::string good = constFile("\r\n");
+    for (int i = 0; i < 3000; ++i) {
+        std::string text = good;
+        // Mutate a few characters of a valid file, or make up a short text.
+        if (i % 3 == 0) {
+            text.assign(gen() % 64, ' ');
+            for (char& ch : text) ch = static_cast<char>(gen() % 256);
+        } else {
+            for (int m = 0; m < 4; ++m)
+                text[gen() % text.size()] = alphabet[gen() % alphabet.size()];
+        }
+        ConstTable a{}, b{};
+        std::istringstream in(text);
+        if (ReadConstants(in, a, b)) {
+            for (size_t k = 0; k < 21; ++k) {
+                EXPECT_TRUE(std::isfinite(a[k]) && std::isfinite(b[k])) << text;
+            }
+        }
+        const double v = VbVal(text);
+        EXPECT_FALSE(std::isnan(v)) << text;
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
 #include <stdexcept>
 #include <vector>
 
@@ -32,8 +34,24 @@ TEST(VbFormatTest, PatternsAndRounding) {
         {-16.4448, "###.#0'C", "-16.44'C"},
         {128 / 255.0, "0.00%", "50.20%"},
         {1.0, "0.00%", "100.00%"},
+        {HUGE_VAL, "##0.#0V", "Invalid"},
+        {NAN, "##0.#0V", "Invalid"},
     };
     for (const Case& c : cases) EXPECT_EQ(VbFormat(c.value, c.pattern), c.text) << c.value;
+}
+
+TEST(VbFormatTest, RandomValuesRoundToTheNearestStep) {
+    std::mt19937 gen(7);
+    std::uniform_real_distribution<double> dist(-2000.0, 2000.0);
+    for (int i = 0; i < 20000; ++i) {
+        const double x = dist(gen) / (i % 7 == 0 ? 1000.0 : 1.0);
+        const std::string t = VbFormat(x, "#000.##0");
+        const size_t dot = t.find('.');
+        ASSERT_NE(dot, std::string::npos) << x;
+        ASSERT_EQ(t.size() - dot, 4u) << x << " " << t;
+        ASSERT_GE(dot - (t[0] == '-'), 3u) << x << " " << t;
+        ASSERT_LE(std::fabs(std::stod(t) - x), 0.0005 + 1e-9) << x << " " << t;
+    }
 }
 
 TEST(MonitorLineTest, AdLines) {
