@@ -1,40 +1,63 @@
 #include "store/common.h"
 
 #include <cstdio>
+#include <limits>
 
 namespace kv7 {
 
 namespace {
 
-int hexDigitValue(uint8_t c) {
+// Value of one hexadecimal digit character, or -1 for any other character.
+int hexDigitValue(unsigned char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
 }
 
-std::string twoHexDigits(unsigned value) {
-    char buf[3];
-    std::snprintf(buf, sizeof buf, "%02X", value & 0xFFu);
-    return buf;
+// Reads a hexadecimal numeral the way an "&h" literal is read: digits up to the first
+// non-digit; up to four digits are a signed 16-bit value, five to eight a signed 32-bit
+// value that must still fit 16 bits. Longer numerals cannot be represented at all.
+template <typename It>
+int16_t readHexNumeral(It first, It last) {
+    uint32_t value = 0;
+    int digits = 0;
+    for (It it = first; it != last; ++it) {
+        const int d = hexDigitValue(static_cast<unsigned char>(*it));
+        if (d < 0) break;
+        if (++digits > 8) throw OverflowError("hexadecimal number too long");
+        value = (value << 4) | static_cast<uint32_t>(d);
+    }
+    if (digits <= 4) return static_cast<int16_t>(static_cast<uint16_t>(value));
+    const auto wide = static_cast<int32_t>(value);
+    if (wide < std::numeric_limits<int16_t>::min() || wide > std::numeric_limits<int16_t>::max()) {
+        throw OverflowError("hexadecimal number outside 16 bits");
+    }
+    return static_cast<int16_t>(wide);
+}
+
+std::string twoHexDigits(uint8_t b) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    return std::string{kDigits[b >> 4], kDigits[b & 0x0F]};
 }
 
 }  // namespace
 
 int ShowMessage(MessageSink& sink, const std::string& text) {
     sink.showMessage(ExpandNewlines(text));
-    return 1;
+    return 1;  // the OK button
 }
 
 std::string ExpandNewlines(const std::string& text) {
-    std::string out = text;
-    for (size_t i = 0; i + 1 < out.size(); ++i) {
-        if (out[i] == '\\' && out[i + 1] == 'n') {
-            out[i] = '\r';
-            out[i + 1] = '\n';
+    std::string s = text;
+    // Replaced in place, so the length stays the same and callers may count on it.
+    for (std::size_t i = 0; i + 1 < s.size(); ++i) {
+        if (s[i] == '\\' && s[i + 1] == 'n') {
+            s[i] = '\r';
+            s[i + 1] = '\n';
         }
     }
-    return out;
+    return s;
 }
 
 ByteString TextToByteString(const std::string& text) {
@@ -42,38 +65,20 @@ ByteString TextToByteString(const std::string& text) {
 }
 
 int16_t AsciiHexToInt(const ByteString& bytes) {
-    uint64_t value = 0;
-    size_t digits = 0;
-    for (uint8_t b : bytes) {
-        const int d = hexDigitValue(b);
-        if (d < 0) break;
-        ++digits;
-        if (digits > 8) throw OverflowError("hexadecimal number too long");
-        value = (value << 4) | static_cast<unsigned>(d);
-    }
-    if (digits == 0) return 0;
-    if (digits <= 4) return static_cast<int16_t>(static_cast<uint16_t>(value));
-    const auto v32 = static_cast<int32_t>(static_cast<uint32_t>(value));
-    if (v32 < -32768 || v32 > 32767) throw OverflowError("hexadecimal number beyond 16 bits");
-    return static_cast<int16_t>(v32);
+    return readHexNumeral(bytes.begin(), bytes.end());
 }
 
 ByteString HexTextToByteString(const std::string& hexText) {
     ByteString out;
-    size_t i = 0;
-    while (hexText.size() - i >= 2) {
-        if (hexText[i] == ' ') {
-            ++i;
+    std::size_t pos = 0;
+    while (hexText.size() - pos >= 2) {
+        if (hexText[pos] == ' ') {
+            ++pos;
             continue;
         }
-        int value = 0;
-        for (size_t k = i; k < i + 2; ++k) {
-            const int d = hexDigitValue(static_cast<uint8_t>(hexText[k]));
-            if (d < 0) break;
-            value = value * 16 + d;
-        }
-        out.push_back(static_cast<uint8_t>(value));
-        i += 2;
+        const auto first = hexText.begin() + static_cast<std::ptrdiff_t>(pos);
+        out.push_back(static_cast<uint8_t>(readHexNumeral(first, first + 2)));
+        pos += 2;
     }
     return out;
 }
@@ -90,25 +95,35 @@ std::string ByteToAsciiHexText(int16_t n) {
 }
 
 std::string HexByte(int16_t n) {
-    return twoHexDigits(static_cast<uint16_t>(n));
+    return twoHexDigits(static_cast<uint8_t>(n & 0xFF));
 }
 
 int16_t checked16(int32_t v) {
-    if (v < -32768 || v > 32767) throw OverflowError("16-bit overflow");
+    if (v < std::numeric_limits<int16_t>::min() || v > std::numeric_limits<int16_t>::max()) {
+        throw OverflowError("16-bit overflow");
+    }
     return static_cast<int16_t>(v);
 }
 
-int16_t checkedAdd16(int32_t a, int32_t b) {
-    return checked16(a + b);
+namespace {
+int16_t checked16Wide(int64_t v) {
+    if (v < std::numeric_limits<int16_t>::min() || v > std::numeric_limits<int16_t>::max()) {
+        throw OverflowError("16-bit overflow");
+    }
+    return static_cast<int16_t>(v);
 }
+}  // namespace
+
+int16_t checkedAdd16(int32_t a, int32_t b) {
+    return checked16Wide(static_cast<int64_t>(a) + b);
+}
+
 int16_t checkedSub16(int32_t a, int32_t b) {
-    return checked16(a - b);
+    return checked16Wide(static_cast<int64_t>(a) - b);
 }
 
 int16_t checkedMul16(int32_t a, int32_t b) {
-    const int64_t p = static_cast<int64_t>(a) * b;
-    if (p < -32768 || p > 32767) throw OverflowError("16-bit overflow");
-    return static_cast<int16_t>(p);
+    return checked16Wide(static_cast<int64_t>(a) * b);
 }
 
 }  // namespace kv7
