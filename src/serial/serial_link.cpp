@@ -1,0 +1,179 @@
+#include "serial/serial_link.h"
+
+namespace kv7 {
+
+namespace {
+
+constexpr const char* kSettingsFileName = "SWKV7ADJ.rs";
+constexpr const char* kInitialSection = "SW-KV7 ADJ Rev.2.0";
+
+// Control configuration put back by every reset, in the order it is applied.
+constexpr bool kDTREnable = true;
+constexpr int32_t kInBufferSize = 4096;
+constexpr int32_t kInputLen = 0;   // a read takes every waiting byte
+constexpr int32_t kInputMode = 1;  // binary
+constexpr int32_t kOutBufferSize = 1024;
+constexpr int32_t kRThreshold = 1;  // a receive event per received byte
+constexpr bool kRTSEnable = true;
+constexpr int32_t kSThreshold = 0;  // no transmit events
+
+constexpr int16_t kResetPortNum = 1;
+constexpr int32_t kResetBaud = 9600;
+
+bool isLineError(int commEvent) {
+    switch (commEvent) {
+        case 1001:  // break
+        case 1002:  // CTS time-out
+        case 1003:  // DSR time-out
+        case 1004:  // framing error
+        case 1006:  // overrun
+        case 1007:  // CD time-out
+        case 1009:  // parity error
+        case 1010:  // transmit buffer full
+        case 1011:  // device control block error
+            return true;
+        default: return false;
+    }
+}
+
+// Marks a tick as running for as long as it lives, also when the tick ends with an exception,
+// so a failed tick does not block every later one.
+class TickGuard {
+  public:
+    explicit TickGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~TickGuard() { flag_ = false; }
+    TickGuard(const TickGuard&) = delete;
+    TickGuard& operator=(const TickGuard&) = delete;
+
+  private:
+    bool& flag_;
+};
+
+}  // namespace
+
+frmCom::frmCom(SerialPort& port, TickSource& ticks, const std::string& programDir) : MsCom_(port) {
+    // Form_Initialize
+    profMain_ = std::make_unique<clsCmcProfileIO>(programDir);
+    profMain_->SetCurrentPath();
+    profMain_->setName(kSettingsFileName);
+    profMain_->setSection(kInitialSection);
+    qkv3D_ = std::make_unique<clsCmcQkv3Drv>(ticks);
+    qkv3D_->myObjCom = this;
+    MsCom_.setCommEventHandler([this](int commEvent) { MsCom_OnComm(commEvent); });
+    Reset();
+}
+
+frmCom::~frmCom() {
+    // The port may outlive the link: it must not call back into a destroyed form.
+    MsCom_.setCommEventHandler(nullptr);
+    if (MsCom_.portOpen()) MsCom_.setPortOpen(false);
+    qkv3D_->myObjCom = nullptr;
+}
+
+void frmCom::Reset() {
+    setComOpen(false);
+    comPortNum_ = kResetPortNum;
+    comBaud_ = kResetBaud;
+    MsCom_.setDTREnable(kDTREnable);
+    MsCom_.setInBufferSize(kInBufferSize);
+    MsCom_.setInputLen(kInputLen);
+    MsCom_.setInputMode(kInputMode);
+    MsCom_.setOutBufferSize(kOutBufferSize);
+    MsCom_.setRThreshold(kRThreshold);
+    MsCom_.setRTSEnable(kRTSEnable);
+    MsCom_.setSThreshold(kSThreshold);
+    errCannotOpen_ = false;
+    errOverflow_ = false;
+}
+
+void frmCom::Form_Unload() {
+    setComOpen(false);
+    if (timSolid_ != nullptr) timSolid_->setEnabled(false);
+}
+
+void frmCom::AllOver() {
+    setComOpen(false);
+    if (client_ != nullptr) client_->saveData(*profMain_);
+}
+
+bool frmCom::totalError() const {
+    return errCannotOpen_ || errOverflow_ || qkv3D_->nowError() != 0;
+}
+
+void frmCom::setComPortNum(int16_t n) {
+    if (n >= imdMinComPortNum() && n <= imdmaxComPortNum()) comPortNum_ = n;
+}
+
+void frmCom::setLnkSettings(const std::string& s) {
+    MsCom_.setSettings(s);
+}
+
+bool frmCom::comSendEnable() const {
+    return MsCom_.portOpen();
+}
+
+void frmCom::setComOpen(bool v) {
+    if (v && !MsCom_.portOpen()) {
+        MsCom_.setCommPort(comPortNum_);
+        MsCom_.setSettings(std::to_string(comBaud_) + ",N,8,1");
+    }
+    // Platform errors from here on are collected, not raised.
+    bool platformError = !MsCom_.clearOutBuffer();
+    if (MsCom_.portOpen() != v) platformError = !MsCom_.setPortOpen(v) || platformError;
+    if (platformError && v) {
+        MsCom_.setPortOpen(false);
+        errCannotOpen_ = true;
+    }
+    qkv3D_->Reset();
+}
+
+bool frmCom::comOpen() const {
+    return MsCom_.portOpen();
+}
+
+void frmCom::saveData(clsCmcProfileIO& objProf) {
+    if (client_ != nullptr) client_->saveData(objProf);
+}
+
+void frmCom::loadData(clsCmcProfileIO& objProf) {
+    if (client_ != nullptr) client_->loadData(objProf);
+}
+
+int32_t frmCom::outBufferFree() const {
+    return MsCom_.outBufferSize() - MsCom_.outBufferCount();
+}
+
+void frmCom::output(const ByteString& bytes) {
+    // Writing to a closed port would be a platform error; the driver only writes while the
+    // port is open, so a write after a close (an event between) is dropped.
+    if (MsCom_.portOpen()) MsCom_.output(bytes);
+}
+
+void frmCom::MsCom_OnComm(int commEvent) {
+    if (commEvent == SerialPort::kEvReceive) {
+        if (MsCom_.inBufferCount() > 0) timSolid_Timer();
+    } else if (commEvent == SerialPort::kEvRxOver) {
+        errOverflow_ = true;
+        setComOpen(false);
+    } else if (isLineError(commEvent)) {
+        qkv3D_->ClearRxBuffer();
+    }
+}
+
+void frmCom::timSolid_Timer() {
+    // A receive event or a timer tick during a running tick (or its message box) waits for the
+    // next tick; the bytes stay in the port.
+    if (inTick_) return;
+    TickGuard guard(inTick_);
+    if (MsCom_.inBufferCount() > 0) deliverInput(MsCom_.input());
+    qkv3D_->task();
+    if (client_ != nullptr) client_->task();
+    if (totalError() && client_ != nullptr) client_->reportLinkError();
+    if (totalError() && MsCom_.portOpen()) setComOpen(false);
+}
+
+void frmCom::deliverInput(const ByteString& data) {
+    qkv3D_->read(data);
+}
+
+}  // namespace kv7
