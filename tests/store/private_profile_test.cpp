@@ -1,0 +1,191 @@
+#include "store/private_profile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+namespace kv7 {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A settings file as a technician might have edited it: comments, blanks, CR LF endings.
+const std::string kFile =
+    "; service settings\r\n"
+    "[General]\r\n"
+    "Name = Radio  \r\n"
+    "\r\n"
+    "[OPTION]\r\n"
+    "ComPort=3\r\n"
+    "; release time in minutes\r\n"
+    "  ComAutoRelease =  10\r\n"
+    "\r\n"
+    "[Other]\r\n"
+    "ComPort=9\r\n";
+
+TEST(PrivateProfileText, FindsValuesWhateverTheCaseAndBlanks) {
+    const struct {
+        std::string section, key;
+        std::optional<std::string> value;
+    } cases[] = {
+        {"OPTION", "ComPort", "3"},
+        {"option", "COMPORT", "3"},
+        {" OPTION ", " ComPort", "3"},
+        {"OPTION", "ComAutoRelease", "10"},
+        {"General", "Name", "Radio"},
+        {"Other", "ComPort", "9"},
+        {"OPTION", "Name", std::nullopt},
+        {"Missing", "ComPort", std::nullopt},
+        {"OPTION", "; release time in minutes", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PrivateProfile::findValue(kFile, c.section, c.key), c.value) << c.key;
+    }
+}
+
+TEST(PrivateProfileText, WriteChangesOnlyItsOwnLineByteForByte) {
+    const struct {
+        std::string section, key, text, expected;
+    } cases[] = {
+        {"option", "comport", "5",
+         [] {
+             std::string s = kFile;
+             return s.replace(s.find("ComPort=3") + 8, 1, "5");
+         }()},
+        {"OPTION", "ComAutoRelease", "",
+         [] {
+             std::string s = kFile;
+             return s.replace(s.find("=  10") + 3, 2, "");
+         }()},
+        {"OPTION", "TCXO", "1",
+         [] {
+             std::string s = kFile;
+             return s.insert(s.find("\r\n\r\n[Other]") + 2, "TCXO=1\r\n");
+         }()},
+        {"New", "k", "v w", kFile + "[New]\r\nk=v w\r\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PrivateProfile::withValue(kFile, c.section, c.key, c.text), c.expected) << c.key;
+    }
+}
+
+TEST(PrivateProfileText, OddFilesStayReadableAndIntact) {
+    const struct {
+        std::string content, section, key, text;
+        std::optional<std::string> before, after;
+    } cases[] = {
+        // LF endings: new lines get LF too; a missing last line break is added first.
+        {"[A]\nx=1", "A", "y", "2", std::nullopt, "[A]\nx=1\ny=2\n"},
+        {"[A]\nx=1\n", "B", "y", "2", std::nullopt, "[A]\nx=1\n[B]\ny=2\n"},
+        {"[A]", "A", "y", "2", std::nullopt, "[A]\r\ny=2\r\n"},
+        {"", "A", "y", "2", std::nullopt, "[A]\r\ny=2\r\n"},
+        // The first of duplicate sections and keys wins, on reading and on writing.
+        {"[A]\nx=1\nx=2\n[a]\nx=3\n", "A", "x", "9", "1", "[A]\nx=9\nx=2\n[a]\nx=3\n"},
+        {"[A]\ny=1\n[A]\nx=2\n", "A", "x", "9", "2", "[A]\ny=1\n[A]\nx=9\n"},
+        // A byte order mark stays where it is.
+        {"\xEF\xBB\xBF[A]\r\nx=1\r\n", "A", "x", "2", "1", "\xEF\xBB\xBF[A]\r\nx=2\r\n"},
+        // Keys before the first section belong to no section.
+        {"x=0\n[A]\n", "A", "x", "1", std::nullopt, "x=0\n[A]\nx=1\n"},
+        {"[A\nx=1\n", "A", "x", "2", "1", "[A\nx=2\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PrivateProfile::findValue(c.content, c.section, c.key), c.before) << c.content;
+        EXPECT_EQ(PrivateProfile::withValue(c.content, c.section, c.key, c.text), c.after)
+            << c.content;
+    }
+}
+
+TEST(PrivateProfileText, RefusesWhatWouldNotReadBack) {
+    const struct {
+        std::string section, key, text;
+    } cases[] = {{"A", "x", "1\r\n[B]"}, {"A", "a=b", "1"}, {"A", "", "1"},    {"A", ";x", "1"},
+                 {"A", "[x", "1"},       {"A]", "x", "1"},  {"A\n", "x", "1"}, {"A", "x\n", "1"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(PrivateProfile::withValue(kFile, c.section, c.key, c.text), std::nullopt)
+            << c.key << c.text;
+    }
+}
+
+TEST(PrivateProfileText, GarbageAndLongLinesAroundAValidSection) {
+    std::mt19937 gen(7);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::string garbage(4000, '\0');
+    for (char& c : garbage) c = static_cast<char>(byte(gen));
+    const std::string content =
+        garbage + "\n" + std::string(10000, 'x') + "\n[OPTION]\r\nComPort=4\r\n" + garbage;
+    EXPECT_EQ(PrivateProfile::findValue(content, "OPTION", "ComPort"), "4");
+    const auto written = PrivateProfile::withValue(content, "OPTION", "ComPort", "6");
+    ASSERT_TRUE(written.has_value());
+    std::string expected = content;
+    expected[expected.find("ComPort=4") + 8] = '6';
+    EXPECT_EQ(*written, expected);
+}
+
+class PrivateProfileDisk : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ =
+            fs::temp_directory_path() / ("kv7_profile_" + std::to_string(std::random_device{}()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    static std::string slurp(const std::string& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    static void put(const std::string& p, const std::string& s) {
+        std::ofstream(p, std::ios::binary) << s;
+    }
+    std::size_t entries() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {}));
+    }
+
+    fs::path dir_;
+    PrivateProfile ini_;
+};
+
+TEST_F(PrivateProfileDisk, ReadsDefaultsAndCutsLongValues) {
+    std::string out = "stale";
+    EXPECT_EQ(ini_.GetPrivateProfileStringA("A", "x", "dflt", out, 255, path("none.ini")), 4);
+    EXPECT_EQ(out, "dflt");
+    put(path("a.ini"), "[A]\r\nlong=" + std::string(300, 'v') + "\r\nempty=\r\n");
+    EXPECT_EQ(ini_.GetPrivateProfileStringA("A", "long", "", out, 255, path("a.ini")), 254);
+    EXPECT_EQ(out, std::string(254, 'v'));
+    EXPECT_EQ(ini_.GetPrivateProfileStringA("A", "empty", "dflt", out, 255, path("a.ini")), 0);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(ini_.GetPrivateProfileStringA("A", "long", "", out, 1, path("a.ini")), 0);
+    EXPECT_EQ(ini_.GetPrivateProfileStringA("A", "x", "d", out, 255, dir_.string()), 1);
+}
+
+TEST_F(PrivateProfileDisk, WritesReplaceTheFileAndLeaveNoTemporaryBehind) {
+    const std::string p = path("SWKV7ADJ.rs");
+    ASSERT_TRUE(ini_.WritePrivateProfileStringA("OPTION", "ComPort", "3", p));
+    EXPECT_EQ(slurp(p), "[OPTION]\r\nComPort=3\r\n");
+    put(p, kFile);
+    ASSERT_TRUE(ini_.WritePrivateProfileStringA("OPTION", "ComPort", "7", p));
+    std::string expected = kFile;
+    expected[expected.find("ComPort=3") + 8] = '7';
+    EXPECT_EQ(slurp(p), expected);
+    EXPECT_FALSE(ini_.WritePrivateProfileStringA("OPTION", "Com=Port", "1", p));
+    EXPECT_EQ(slurp(p), expected);
+    EXPECT_EQ(entries(), 1u);
+}
+
+TEST_F(PrivateProfileDisk, AnUnwritablePlaceOnlyReturnsFalse) {
+    put(path("plain"), "not a directory");
+    EXPECT_FALSE(ini_.WritePrivateProfileStringA("A", "x", "1", path("plain") + "/a.ini"));
+    EXPECT_FALSE(ini_.WritePrivateProfileStringA("A", "x", "1", path("no/such/dir/a.ini")));
+    fs::create_directory(dir_ / "sub");
+    EXPECT_FALSE(ini_.WritePrivateProfileStringA("A", "x", "1", path("sub")));  // a directory
+    EXPECT_EQ(slurp(path("plain")), "not a directory");
+    EXPECT_EQ(entries(), 2u);
+    EXPECT_TRUE(fs::is_empty(dir_ / "sub"));
+}
+
+}  // namespace
+}  // namespace kv7
