@@ -1,0 +1,232 @@
+#include "platform/qt/qt_serial_port.h"
+
+#include <QFileInfo>
+#include <QStringList>
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+#include "serial/port_names.h"
+#include "store/private_profile.h"
+
+namespace kv7 {
+
+namespace {
+
+constexpr int32_t kProfileBuffer = 255;
+
+struct LineSettings {
+    qint32 baud;
+    QSerialPort::Parity parity;
+    QSerialPort::DataBits dataBits;
+    QSerialPort::StopBits stopBits;
+};
+
+// "baud,parity,data bits,stop bits", for example "9600,N,8,1".
+std::optional<LineSettings> parseSettings(const std::string& text) {
+    const QStringList f = QString::fromStdString(text).split(u',');
+    if (f.size() != 4) return std::nullopt;
+    LineSettings s{};
+    bool ok = false;
+    s.baud = f[0].trimmed().toInt(&ok);
+    if (!ok || s.baud <= 0) return std::nullopt;
+
+    const QString parity = f[1].trimmed().toUpper();
+    if (parity == u"N") {
+        s.parity = QSerialPort::NoParity;
+    } else if (parity == u"E") {
+        s.parity = QSerialPort::EvenParity;
+    } else if (parity == u"O") {
+        s.parity = QSerialPort::OddParity;
+    } else if (parity == u"M") {
+        s.parity = QSerialPort::MarkParity;
+    } else if (parity == u"S") {
+        s.parity = QSerialPort::SpaceParity;
+    } else {
+        return std::nullopt;
+    }
+
+    const int bits = f[2].trimmed().toInt(&ok);
+    if (!ok || bits < 5 || bits > 8) return std::nullopt;
+    s.dataBits = static_cast<QSerialPort::DataBits>(bits);
+
+    const QString stop = f[3].trimmed();
+    if (stop == u"1") {
+        s.stopBits = QSerialPort::OneStop;
+    } else if (stop == u"1.5") {
+        s.stopBits = QSerialPort::OneAndHalfStop;
+    } else if (stop == u"2") {
+        s.stopBits = QSerialPort::TwoStop;
+    } else {
+        return std::nullopt;
+    }
+    return s;
+}
+
+int32_t clampedCount(qint64 n) {
+    return static_cast<int32_t>(std::min<qint64>(n, std::numeric_limits<int32_t>::max()));
+}
+
+}  // namespace
+
+QtSerialPort::QtSerialPort(std::string settingsFile) {
+    setSettingsFile(settingsFile);
+    QObject::connect(&port_, &QSerialPort::readyRead, &port_, [this] { onReadyRead(); });
+    QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
+                     [this](QSerialPort::SerialPortError e) { onError(e); });
+}
+
+QtSerialPort::~QtSerialPort() {
+    handler_ = nullptr;
+    if (port_.isOpen()) port_.close();
+}
+
+void QtSerialPort::setSettingsFile(const std::string& path) {
+    settingsFile_ = path;
+    if (!kWindowsHost) std::replace(settingsFile_.begin(), settingsFile_.end(), '\\', '/');
+}
+
+std::string QtSerialPort::deviceName(int16_t n) const {
+    PortNameRule rule;
+    rule.windows = kWindowsHost;
+    rule.portsEntry = [this](const std::string& key) -> std::optional<std::string> {
+        if (settingsFile_.empty()) return std::nullopt;
+        PrivateProfile file;
+        std::string value;
+        if (file.GetPrivateProfileStringA("PORTS", key, "", value, kProfileBuffer, settingsFile_) <=
+            0) {
+            return std::nullopt;
+        }
+        return value;
+    };
+    rule.exists = [](const std::string& path) {
+        return QFileInfo::exists(QString::fromStdString(path));
+    };
+    return resolvePortName(n, rule);
+}
+
+void QtSerialPort::setSettings(const std::string& settings) {
+    // A text the line cannot take leaves the settings as they were.
+    const std::optional<LineSettings> s = parseSettings(settings);
+    if (!s) return;
+    baud_ = s->baud;
+    parity_ = s->parity;
+    dataBits_ = s->dataBits;
+    stopBits_ = s->stopBits;
+    if (port_.isOpen()) {
+        port_.setBaudRate(baud_);
+        port_.setParity(parity_);
+        port_.setDataBits(dataBits_);
+        port_.setStopBits(stopBits_);
+    }
+}
+
+void QtSerialPort::setDTREnable(bool on) {
+    dtr_ = on;
+    if (port_.isOpen()) applyModemLine(true, on);
+}
+
+void QtSerialPort::setRTSEnable(bool on) {
+    rts_ = on;
+    if (port_.isOpen()) applyModemLine(false, on);
+}
+
+void QtSerialPort::setInBufferSize(int32_t n) {
+    inBufferSize_ = std::max<int32_t>(n, 1);
+    // One byte more than the receive buffer holds, so that an overflow can be seen; the rest
+    // stays with the operating system.
+    port_.setReadBufferSize(inBufferSize_ + 1);
+}
+
+bool QtSerialPort::applyModemLine(bool dtr, bool on) {
+    const bool done = dtr ? port_.setDataTerminalReady(on) : port_.setRequestToSend(on);
+    if (done) return true;
+    // A device without modem lines (a pseudo-terminal) still carries the data.
+    if (port_.error() == QSerialPort::UnsupportedOperationError) {
+        port_.clearError();
+        return true;
+    }
+    port_.clearError();
+    return false;
+}
+
+bool QtSerialPort::setPortOpen(bool open) {
+    if (!open) {
+        if (port_.isOpen()) port_.close();
+        port_.clearError();
+        return true;
+    }
+    if (port_.isOpen()) return true;
+    port_.setPortName(QString::fromStdString(deviceName(commPort_)));
+    port_.setBaudRate(baud_);
+    port_.setParity(parity_);
+    port_.setDataBits(dataBits_);
+    port_.setStopBits(stopBits_);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    port_.setReadBufferSize(inBufferSize_ + 1);
+    lineLost_ = false;
+    if (!port_.open(QIODevice::ReadWrite)) {
+        lastOpenError_ = port_.errorString();
+        port_.clearError();
+        return false;
+    }
+    if (!applyModemLine(true, dtr_) || !applyModemLine(false, rts_)) {
+        lastOpenError_ = QStringLiteral("modem lines refused");
+        port_.close();
+        port_.clearError();
+        return false;
+    }
+    lastOpenError_.clear();
+    return true;
+}
+
+bool QtSerialPort::clearOutBuffer() {
+    if (!port_.isOpen()) return true;  // nothing waits to be sent
+    if (port_.clear(QSerialPort::Output)) return true;
+    port_.clearError();
+    return false;
+}
+
+int32_t QtSerialPort::inBufferCount() const {
+    return port_.isOpen() ? clampedCount(port_.bytesAvailable()) : 0;
+}
+
+ByteString QtSerialPort::input() {
+    if (!port_.isOpen()) return {};
+    const QByteArray data = port_.readAll();
+    return ByteString(data.begin(), data.end());
+}
+
+int32_t QtSerialPort::outBufferCount() const {
+    return port_.isOpen() ? clampedCount(port_.bytesToWrite()) : 0;
+}
+
+void QtSerialPort::output(const ByteString& bytes) {
+    if (!port_.isOpen() || bytes.empty()) return;
+    port_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+}
+
+void QtSerialPort::notify(int commEvent) {
+    if (handler_) handler_(commEvent);
+}
+
+void QtSerialPort::onReadyRead() {
+    if (port_.bytesAvailable() > inBufferSize_) {
+        notify(kEvRxOver);
+        return;
+    }
+    if (rThreshold_ > 0) notify(kEvReceive);
+}
+
+void QtSerialPort::onError(QSerialPort::SerialPortError error) {
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError) return;
+    // The far side is gone: Qt would report the same error again and again with the port
+    // still open. Close it and report one line error; the exchange then ends by its time-out.
+    if (lineLost_ || !port_.isOpen()) return;
+    lineLost_ = true;
+    port_.close();
+    port_.clearError();
+    notify(kEvFrame);
+}
+
+}  // namespace kv7
