@@ -60,7 +60,9 @@ class clsCmcProfileIO {
     std::string GetMyProfile() const { return Path_ + Name_; }
 
     bool saveData(const std::string& sKey, const ProfileValue& sData);
-    bool saveData(const std::string& sKey, const char* sData) {
+    // A quoted text is saved as text (an array, so a zero constant never lands here).
+    template <std::size_t N>
+    bool saveData(const std::string& sKey, const char (&sData)[N]) {
         return saveData(sKey, ProfileValue(std::string(sData)));
     }
     // Without a default the current value is the default.
