@@ -19,3 +19,6 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKV7_SANITIZE=ON -DKV7_WITH_Q
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs" --timeout 600
+
+echo "== fuzz targets"
+scripts/fuzz.sh "${KV7_FUZZ_SECONDS:-30}"
