@@ -152,6 +152,11 @@ bool replaceFile(const fs::path& path, const std::string& content) {
         const fs::path resolved = fs::canonical(path, ec);
         if (!ec) target = resolved;
     }
+    // A file marked read-only keeps its content, although the directory would let us replace it.
+    const fs::file_status old = fs::status(target, ec);
+    if (!ec && fs::exists(old) && (old.permissions() & fs::perms::owner_write) == fs::perms::none) {
+        return false;
+    }
     const fs::path dir = target.parent_path();
     std::random_device seed;
     std::mt19937 gen(seed());
@@ -173,8 +178,7 @@ bool replaceFile(const fs::path& path, const std::string& content) {
             return false;
         }
     }
-    const fs::file_status old = fs::status(target, ec);
-    if (!ec && fs::exists(old)) fs::permissions(temp, old.permissions(), ec);
+    if (fs::exists(old)) fs::permissions(temp, old.permissions(), ec);
     fs::rename(temp, target, ec);
     if (ec) {
         fs::remove(temp, ec);

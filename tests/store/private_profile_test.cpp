@@ -182,8 +182,12 @@ TEST_F(PrivateProfileDisk, AnUnwritablePlaceOnlyReturnsFalse) {
     EXPECT_FALSE(ini_.WritePrivateProfileStringA("A", "x", "1", path("no/such/dir/a.ini")));
     fs::create_directory(dir_ / "sub");
     EXPECT_FALSE(ini_.WritePrivateProfileStringA("A", "x", "1", path("sub")));  // a directory
+    put(path("ro.ini"), "[A]\nx=0\n");
+    fs::permissions(path("ro.ini"), fs::perms::owner_read);
+    EXPECT_FALSE(ini_.WritePrivateProfileStringA("A", "x", "1", path("ro.ini")));
+    EXPECT_EQ(slurp(path("ro.ini")), "[A]\nx=0\n");
     EXPECT_EQ(slurp(path("plain")), "not a directory");
-    EXPECT_EQ(entries(), 2u);
+    EXPECT_EQ(entries(), 3u);
     EXPECT_TRUE(fs::is_empty(dir_ / "sub"));
 }
 
