@@ -1,0 +1,40 @@
+#pragma once
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "store/byte_string.h"
+
+namespace kv7::test {
+
+// A pseudo-terminal whose master side the test holds, standing for the far end of the cable.
+class PtyPair {
+  public:
+    PtyPair();
+    ~PtyPair();
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    bool ok() const { return master_ >= 0; }
+    const std::string& slavePath() const { return slavePath_; }
+    // Writes what the master side can take now; returns the count written.
+    size_t write(const ByteString& bytes);
+    // Every byte the master side can read now.
+    ByteString read();
+    // The far side goes away.
+    void closeMaster();
+
+  private:
+    int master_ = -1;
+    std::string slavePath_;
+};
+
+// Runs the event loop until done() holds or timeoutMs passes; returns done().
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs);
+// Runs the event loop for ms.
+void pumpFor(int ms);
+
+// Writes an INI file holding [PORTS] with key=value lines; returns its path.
+QString writePortsFile(const QString& dir, const std::string& body);
+
+}  // namespace kv7::test
