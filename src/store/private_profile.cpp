@@ -92,7 +92,10 @@ std::vector<Line> splitLines(std::string_view text) {
         const std::size_t lf = text.find('\n', pos);
         const std::size_t end = lf == std::string_view::npos ? text.size() : lf + 1;
         std::size_t contentEnd = lf == std::string_view::npos ? text.size() : lf;
-        if (contentEnd > pos && text[contentEnd - 1] == '\r') --contentEnd;
+        // Only CR LF is a line break; a lone CR at the end of the file belongs to the line.
+        if (lf != std::string_view::npos && contentEnd > pos && text[contentEnd - 1] == '\r') {
+            --contentEnd;
+        }
         lines.push_back(classify(text, pos, contentEnd, end));
         pos = end;
     }
@@ -223,7 +226,8 @@ std::optional<std::string> PrivateProfile::withValue(const std::string& content,
     const std::string keyLine = std::string(keyName) + "=" + text + eol;
     if (f.sectionHead != nullptr) {
         const Line* after = f.lastKey != nullptr ? f.lastKey : f.sectionHead;
-        const bool terminated = after->end > after->contentEnd;
+        // A last line may end in a lone CR, which is no line break.
+        const bool terminated = after->end > 0 && content[after->end - 1] == '\n';
         return content.substr(0, after->end) + (terminated ? "" : eol) + keyLine +
                content.substr(after->end);
     }
