@@ -12,7 +12,7 @@
 namespace {
 
 class LoopLink : public kv7::CloneLink {
-public:
+  public:
     bool comSendEnable() const override { return true; }
     int32_t outBufferFree() const override { return 1024; }
     void output(const kv7::ByteString& bytes) override { last = bytes; }
