@@ -1,0 +1,434 @@
+#include "app/session_script.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <utility>
+
+namespace kv7 {
+
+namespace {
+
+// The longest wait a script may ask for: an hour is far more than any radio operation takes.
+constexpr double kMaxSeconds = 3600;
+
+constexpr const char* kActionList =
+    "click, key, select, tcxo, menu, wait-line, wait-state, wait, timeout, screenshot, print";
+constexpr const char* kButtonList = "0, 1, 2, Connect, Reload or Disp para";
+constexpr const char* kKeyList = "Left, Right, Enter, Up, Down or F5";
+constexpr const char* kStateList = "connected, idle or disp-para";
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && (isBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
+    return s;
+}
+
+// Blanks inside a name count as one, so "Disp  para" is "Disp para".
+std::string normalizedName(std::string_view s) {
+    std::string out;
+    bool blank = false;
+    for (char c : trim(s)) {
+        if (isBlank(c)) {
+            blank = true;
+            continue;
+        }
+        if (blank && !out.empty()) out += ' ';
+        blank = false;
+        out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+// The line without its comment: '#' at the start or after a blank, outside quotes.
+std::string_view withoutComment(std::string_view line) {
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '\\' && i + 1 < line.size()) {
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == '#' && (i == 0 || isBlank(line[i - 1]))) {
+            return line.substr(0, i);
+        }
+    }
+    return line;
+}
+
+// The words of one action, read one by one; the last argument may be a text with blanks.
+class Args {
+  public:
+    explicit Args(std::string_view rest) : rest_(trim(rest)) {}
+
+    bool empty() const { return rest_.empty(); }
+    std::string_view rest() const { return rest_; }
+
+    std::string_view word() {
+        size_t end = 0;
+        while (end < rest_.size() && !isBlank(rest_[end])) ++end;
+        const std::string_view w = rest_.substr(0, end);
+        rest_ = trim(rest_.substr(end));
+        return w;
+    }
+
+    // The rest as one text: a quoted text exactly as written between its quotes (with \" and
+    // \\ for a quote and a backslash), otherwise the rest without its outer blanks.
+    bool text(std::string& out, bool& quoted, std::string& error) {
+        quoted = !rest_.empty() && rest_.front() == '"';
+        if (!quoted) {
+            out = std::string(rest_);
+            rest_ = {};
+            return true;
+        }
+        out.clear();
+        for (size_t i = 1; i < rest_.size(); ++i) {
+            const char c = rest_[i];
+            if (c == '\\' && i + 1 < rest_.size() &&
+                (rest_[i + 1] == '"' || rest_[i + 1] == '\\')) {
+                out += rest_[++i];
+            } else if (c == '"') {
+                const std::string_view after = trim(rest_.substr(i + 1));
+                rest_ = {};
+                if (!after.empty()) {
+                    error = "unexpected '" + std::string(after) + "' after the quoted text";
+                    return false;
+                }
+                return true;
+            } else {
+                out += c;
+            }
+        }
+        error = "the quoted text has no closing quote";
+        return false;
+    }
+
+  private:
+    std::string_view rest_;
+};
+
+bool parseInt(std::string_view s, int lo, int hi, int& out) {
+    int v = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || end != s.data() + s.size() || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+
+bool parseSeconds(std::string_view s, double& out) {
+    double v = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || end != s.data() + s.size() || !std::isfinite(v) || v < 0 ||
+        v > kMaxSeconds) {
+        return false;
+    }
+    out = v;
+    return true;
+}
+
+bool allDigits(std::string_view s) {
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// One action of a line; on a bad line `error` says what is wrong.
+class LineParser {
+  public:
+    LineParser(SessionAction& a, std::string& error) : a_(a), error_(error) {}
+
+    bool parse(std::string_view verb, Args args) {
+        const std::string v = lower(verb);
+        if (v == "click") return click(args);
+        if (v == "key") return key(args);
+        if (v == "select") return select(args);
+        if (v == "tcxo") return tcxo(args);
+        if (v == "menu") return menu(args);
+        if (v == "wait-line") return waitLine(args);
+        if (v == "wait-state") return waitState(args);
+        if (v == "wait") return seconds(SessionVerb::Wait, "wait", args, true);
+        if (v == "timeout") return seconds(SessionVerb::Timeout, "timeout", args, false);
+        if (v == "screenshot") return screenshot(args);
+        if (v == "print") return print(args);
+        return fail("unknown action '" + std::string(verb) + "' (actions: " + kActionList + ")");
+    }
+
+  private:
+    bool fail(std::string message) {
+        error_ = std::move(message);
+        return false;
+    }
+
+    bool nothingMore(Args& args, const char* after) {
+        if (args.empty()) return true;
+        return fail("unexpected '" + std::string(args.rest()) + "' after " + after);
+    }
+
+    bool click(Args& args) {
+        a_.verb = SessionVerb::Click;
+        std::string name;
+        bool quoted = false;
+        if (!args.text(name, quoted, error_)) return false;
+        static const std::array<std::pair<const char*, int16_t>, 7> kButtons{{{"0", 0},
+                                                                              {"connect", 0},
+                                                                              {"1", 1},
+                                                                              {"reload", 1},
+                                                                              {"reload(f5)", 1},
+                                                                              {"2", 2},
+                                                                              {"disp para", 2}}};
+        const std::string n = normalizedName(name);
+        if (n.empty()) return fail(std::string("click needs a button: ") + kButtonList);
+        for (const auto& [text, index] : kButtons) {
+            if (n == text) {
+                a_.button = index;
+                return true;
+            }
+        }
+        return fail("no button '" + name + "' (buttons: " + kButtonList + ")");
+    }
+
+    bool lineRef(Args& args, const char* what) {
+        std::string text;
+        bool quoted = false;
+        if (!args.text(text, quoted, error_)) return false;
+        if (trim(text).empty()) {
+            return fail(std::string(what) + " needs a console line: its index or title");
+        }
+        ConsoleLineRef ref;
+        if (!quoted && allDigits(text)) {
+            int index = 0;
+            if (!parseInt(text, 0, 32766, index)) return fail("no console line " + text);
+            ref.index = static_cast<int16_t>(index);
+        } else {
+            ref.title = text;
+        }
+        a_.target = ref;
+        return true;
+    }
+
+    bool key(Args& args) {
+        a_.verb = SessionVerb::Key;
+        const std::string_view name = args.word();
+        if (name.empty()) return fail(std::string("key needs a key: ") + kKeyList);
+        static const std::array<std::pair<const char*, SessionKey>, 6> kKeys{
+            {{"left", SessionKey::Left},
+             {"right", SessionKey::Right},
+             {"enter", SessionKey::Enter},
+             {"up", SessionKey::Up},
+             {"down", SessionKey::Down},
+             {"f5", SessionKey::F5}}};
+        const std::string n = lower(name);
+        const auto it =
+            std::find_if(kKeys.begin(), kKeys.end(), [&](const auto& k) { return n == k.first; });
+        if (it == kKeys.end()) {
+            return fail("unknown key '" + std::string(name) + "' (keys: " + kKeyList + ")");
+        }
+        a_.key = it->second;
+        if (args.empty()) return true;
+        Args look = args;
+        std::string w = lower(look.word());
+        if (w == "shift") {
+            a_.shift = true;
+            args = look;
+            if (args.empty()) return true;
+            w = lower(look.word());
+        }
+        if (w == "on") return lineRef(look, "'on'");
+        return fail("unexpected '" + std::string(args.rest()) +
+                    "' after the key (expected 'shift' or 'on <line>')");
+    }
+
+    bool select(Args& args) {
+        a_.verb = SessionVerb::Select;
+        return lineRef(args, "select");
+    }
+
+    bool tcxo(Args& args) {
+        a_.verb = SessionVerb::Tcxo;
+        const std::string w = lower(args.word());
+        if (w != "on" && w != "off") return fail("tcxo needs on or off");
+        a_.tcxoOn = w == "on";
+        return nothingMore(args, "tcxo on/off");
+    }
+
+    bool menu(Args& args) {
+        a_.verb = SessionVerb::Menu;
+        const std::string w = lower(args.word());
+        if (w == "exit") {
+            a_.menu = SessionMenu::Exit;
+            return nothingMore(args, "menu exit");
+        }
+        int lo = 0;
+        int hi = 0;
+        if (w == "port") {
+            a_.menu = SessionMenu::Port;
+            lo = 1;
+            hi = 4;
+        } else if (w == "release") {
+            a_.menu = SessionMenu::Release;
+            lo = 0;
+            hi = 5;
+        } else {
+            return fail("menu needs port N, release N or exit");
+        }
+        const std::string_view n = args.word();
+        int v = 0;
+        if (!parseInt(n, lo, hi, v)) {
+            return fail("menu " + w + " needs a number from " + std::to_string(lo) + " to " +
+                        std::to_string(hi) + (n.empty() ? "" : ", not '" + std::string(n) + "'"));
+        }
+        a_.menuIndex = static_cast<int16_t>(v);
+        return nothingMore(args, "the menu item");
+    }
+
+    bool waitLine(Args& args) {
+        a_.verb = SessionVerb::WaitLine;
+        bool quoted = false;
+        if (!args.text(a_.text, quoted, error_)) return false;
+        if (a_.text.empty()) return fail("wait-line needs the text to wait for");
+        return true;
+    }
+
+    bool waitState(Args& args) {
+        a_.verb = SessionVerb::WaitState;
+        const std::string_view w = args.word();
+        const std::string n = lower(w);
+        if (n == "connected") {
+            a_.state = SessionState::Connected;
+        } else if (n == "idle") {
+            a_.state = SessionState::Idle;
+        } else if (n == "disp-para") {
+            a_.state = SessionState::DispPara;
+        } else {
+            return fail(w.empty() ? std::string("wait-state needs a state: ") + kStateList
+                                  : "unknown state '" + std::string(w) +
+                                        "' (states: " + kStateList + ")");
+        }
+        return nothingMore(args, "the state");
+    }
+
+    bool seconds(SessionVerb verb, const char* name, Args& args, bool zeroAllowed) {
+        a_.verb = verb;
+        const std::string_view w = args.word();
+        if (!parseSeconds(w, a_.seconds) || (!zeroAllowed && a_.seconds <= 0)) {
+            return fail(std::string(name) + " needs a number of seconds, " +
+                        (zeroAllowed ? "0" : "above 0") + " to 3600" +
+                        (w.empty() ? "" : ", not '" + std::string(w) + "'"));
+        }
+        return nothingMore(args, "the seconds");
+    }
+
+    bool screenshot(Args& args) {
+        a_.verb = SessionVerb::Screenshot;
+        bool quoted = false;
+        if (!args.text(a_.text, quoted, error_)) return false;
+        if (a_.text.empty()) return fail("screenshot needs a file name ending in .png");
+        const std::string l = lower(a_.text);
+        if (l.size() < 5 || l.compare(l.size() - 4, 4, ".png") != 0) {
+            return fail("screenshot file '" + a_.text + "' does not end in .png");
+        }
+        return true;
+    }
+
+    bool print(Args& args) {
+        a_.verb = SessionVerb::Print;
+        return nothingMore(args, "print");
+    }
+
+    SessionAction& a_;
+    std::string& error_;
+};
+
+}  // namespace
+
+SessionScript parseSessionScript(std::string_view text) {
+    SessionScript script;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    int exitLine = 0;
+    int lineNo = 0;
+    while (!text.empty()) {
+        ++lineNo;
+        const size_t nl = text.find('\n');
+        const std::string_view raw = text.substr(0, nl);
+        text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
+
+        const std::string_view line = trim(withoutComment(raw));
+        if (line.empty()) continue;
+        if (line.find('\0') != std::string_view::npos) {
+            script.errors.push_back({lineNo, "the line holds a NUL character"});
+            continue;
+        }
+        SessionAction a;
+        a.line = lineNo;
+        a.source = std::string(line);
+        Args args(line);
+        const std::string_view verb = args.word();
+        std::string error;
+        if (!LineParser(a, error).parse(verb, args)) {
+            script.errors.push_back({lineNo, error});
+            continue;
+        }
+        if (exitLine != 0) {
+            script.errors.push_back({lineNo, "no action can follow 'menu exit' of line " +
+                                                 std::to_string(exitLine) +
+                                                 ", which ends the program"});
+            continue;
+        }
+        if (a.verb == SessionVerb::Menu && a.menu == SessionMenu::Exit) exitLine = lineNo;
+        script.actions.push_back(std::move(a));
+    }
+    return script;
+}
+
+std::string describe(const SessionScriptError& e) {
+    return "line " + std::to_string(e.line) + ": " + e.message;
+}
+
+int16_t findConsoleLine(const ConsoleLineRef& ref, const std::vector<std::string>& titles) {
+    if (ref.index) {
+        return *ref.index >= 0 && static_cast<size_t>(*ref.index) < titles.size() ? *ref.index : -1;
+    }
+    const std::string wanted = lower(trim(ref.title));
+    for (size_t i = 0; i < titles.size() && i < 32767; ++i) {
+        if (lower(trim(titles[i])) == wanted) return static_cast<int16_t>(i);
+    }
+    return -1;
+}
+
+const char* sessionKeyName(SessionKey k) {
+    switch (k) {
+        case SessionKey::Left: return "Left";
+        case SessionKey::Right: return "Right";
+        case SessionKey::Enter: return "Enter";
+        case SessionKey::Up: return "Up";
+        case SessionKey::Down: return "Down";
+        case SessionKey::F5: return "F5";
+    }
+    return "?";
+}
+
+const char* sessionStateName(SessionState s) {
+    switch (s) {
+        case SessionState::Connected: return "connected";
+        case SessionState::Idle: return "idle";
+        case SessionState::DispPara: return "disp-para";
+    }
+    return "?";
+}
+
+}  // namespace kv7
