@@ -1,0 +1,40 @@
+#include "platform/qt/qt_instance_lock.h"
+
+#include <QDir>
+#include <QLockFile>
+#include <QStandardPaths>
+
+namespace kv7 {
+
+QtInstanceLock::QtInstanceLock(const QString& path)
+    : path_(path), lock_(std::make_unique<QLockFile>(path)) {
+    // Only a dead owner makes a lock stale: a copy that runs for days keeps its lock.
+    lock_->setStaleLockTime(0);
+}
+
+QtInstanceLock::~QtInstanceLock() {
+    unlock();
+}
+
+QString QtInstanceLock::defaultPath() {
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty() || !QDir(dir).exists()) dir = QDir::tempPath();
+    return QDir(dir).filePath(QStringLiteral("swkv7adj.lock"));
+}
+
+bool QtInstanceLock::tryLock() {
+    if (locked_) return true;
+    if (lock_->tryLock(0)) {
+        locked_ = true;
+        return true;
+    }
+    return lock_->error() != QLockFile::LockFailedError;
+}
+
+void QtInstanceLock::unlock() {
+    if (!locked_) return;
+    lock_->unlock();
+    locked_ = false;
+}
+
+}  // namespace kv7

@@ -1,0 +1,155 @@
+#pragma once
+#include <QMainWindow>
+#include <QPointer>
+#include <QWindow>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/event_boundary.h"
+#include "app/window_controls.h"
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace kv7 {
+
+class frmMain;
+
+namespace qtwin {
+class ControlImpl;
+class ListImpl;
+class ButtonImpl;
+class CheckImpl;
+class TextImpl;
+class LabelImpl;
+class FrameImpl;
+class LineImpl;
+class MenuImpl;
+class KeyPreview;
+}  // namespace qtwin
+
+// The main window on Qt Widgets. Every control sits at an absolute position given in twips and
+// shown at the screen's pixel size (1440 / logical DPI twips per pixel). The window's events go
+// to the frmMain logic through the event boundary, one handler at a time.
+class QtMainWindow : public QMainWindow, public MainWindowView {
+  public:
+    explicit QtMainWindow(QWidget* parent = nullptr);
+    ~QtMainWindow() override;
+
+    // The logic whose handlers the events call; events before this are ignored.
+    void setLogic(frmMain* logic) { logic_ = logic; }
+    // Runs every handler; without one, handlers run bare.
+    void setEventBoundary(EventBoundary* boundary) { boundary_ = boundary; }
+    // Runs once the close sequence is over; by default it ends the event loop.
+    void setOnUnloaded(std::function<void()> f) { onUnloaded_ = std::move(f); }
+    // Whether the close sequence (Form_QueryUnload) has run.
+    bool unloaded() const { return unloaded_; }
+
+    // MainWindowView
+    ListControl& lboConsole() override;
+    Button& cmd00(int index) override;
+    CheckBox& Check1() override;
+    TextBox& txtDispPara() override;
+    ListControl& lbo01(int index) override;
+    Label& lblProgress() override;
+    Label& lblTitle() override;
+    Label& lblComBusy() override;
+    Frame& fra01(int index) override;
+    Line& linSepa(int index) override;
+    MenuItem& mnuOptSelCom(int index) override;
+    MenuItem& mnuOptionSelAutoRelease(int index) override;
+    void setCaption(const std::string& s) override;
+    std::string Caption() const override { return caption_; }
+    double Width() const override;
+    double Height() const override;
+    void Move(double left, double top, double width, double height) override;
+    double ScaleWidth() const override;
+    double ScaleHeight() const override;
+    double ScreenWidth() const override;
+    double ScreenHeight() const override;
+    double TwipsPerPixelX() const override;
+    double TwipsPerPixelY() const override;
+    void Unload() override;
+
+    // The widgets behind the controls, for tests and the scripted session.
+    QListWidget* consoleWidget() const;
+    QPushButton* buttonWidget(int index) const;
+    QCheckBox* checkWidget() const;
+    QPlainTextEdit* dispParaWidget() const;
+    QListWidget* monitorWidget(int index) const;
+    QLabel* progressWidget() const;
+    QLabel* titleWidget() const;
+    QLabel* comBusyWidget() const;
+    QFrame* frameWidget(int index) const;
+    QWidget* lineWidget(int index) const;
+    QAction* exitAction() const { return exitAction_; }
+    QAction* portAction(int index) const;     // 1..4
+    QAction* releaseAction(int index) const;  // 0..5
+
+    // Pixel positions of a length in twips, as the controls use them.
+    int pixelsX(double twips) const;
+    int pixelsY(double twips) const;
+    // Puts a control at a place of the tab order (9999: at its end).
+    void placeInTabOrder(QWidget* w, int index);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    friend class qtwin::KeyPreview;
+
+    void buildMenus();
+    void buildControls();
+    // Runs one handler of the logic; nested events (a resize or close while a handler runs)
+    // wait until the outermost one has finished.
+    EventOutcome dispatch(const std::string& what, const std::function<void()>& handler);
+    void runPending();
+    void queryUnloadOnce();
+    void finishUnload();
+    // A close request (close box, session end): the close sequence, then the end.
+    void requestUnload();
+    // Window-wide keys: F5 to the logic, Enter/Escape to the default/cancel button.
+    bool previewKey(QObject* receiver, QKeyEvent* event);
+    bool pressDefaultOrCancel(int key);
+
+    frmMain* logic_ = nullptr;
+    EventBoundary* boundary_ = nullptr;
+    std::function<void()> onUnloaded_;
+    std::string caption_;
+    QWidget* client_ = nullptr;
+    std::unique_ptr<qtwin::ListImpl> console_;
+    std::array<std::unique_ptr<qtwin::ButtonImpl>, 3> buttons_;
+    std::unique_ptr<qtwin::CheckImpl> check_;
+    std::unique_ptr<qtwin::TextImpl> dispPara_;
+    std::array<std::unique_ptr<qtwin::ListImpl>, 2> monitors_;
+    std::unique_ptr<qtwin::LabelImpl> progress_;
+    std::unique_ptr<qtwin::LabelImpl> title_;
+    std::unique_ptr<qtwin::LabelImpl> comBusy_;
+    std::array<std::unique_ptr<qtwin::FrameImpl>, 4> frames_;
+    std::array<std::unique_ptr<qtwin::LineImpl>, 2> lines_;
+    std::array<std::unique_ptr<qtwin::MenuImpl>, 4> ports_;
+    std::array<std::unique_ptr<qtwin::MenuImpl>, 6> releases_;
+    QAction* exitAction_ = nullptr;
+    std::unique_ptr<qtwin::KeyPreview> keyPreview_;
+    QPointer<QWindow> previewed_;
+    std::vector<QWidget*> tabOrder_;
+    int depth_ = 0;
+    bool pendingResize_ = false;
+    bool pendingUnload_ = false;
+    bool pendingGotFocus_ = false;
+    bool unloaded_ = false;
+    bool finished_ = false;
+};
+
+}  // namespace kv7

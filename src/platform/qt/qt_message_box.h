@@ -1,0 +1,48 @@
+#pragma once
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "store/message_sink.h"
+
+namespace kv7 {
+
+// The program's message box: modal, exclamation icon, one OK button, the application title.
+class QtMessageBox : public MessageSink {
+  public:
+    explicit QtMessageBox(QWidget* parent = nullptr) : parent_(parent) {}
+
+    void setParent(QWidget* parent) { parent_ = parent; }
+    // When on, each box is still shown but its OK is pressed at once, so a session without a
+    // technician (tests, the offscreen platform) never waits on it.
+    void setAutoAnswer(bool on) { autoAnswer_ = on; }
+    bool autoAnswer() const { return autoAnswer_; }
+    // Told every text as it is shown.
+    void setObserver(std::function<void(const std::string&)> observer) {
+        observer_ = std::move(observer);
+    }
+    // Every text shown so far, in order.
+    const std::vector<std::string>& shown() const { return shown_; }
+
+    void showMessage(const std::string& text) override;
+
+  private:
+    QPointer<QWidget> parent_;
+    bool autoAnswer_ = false;
+    std::function<void(const std::string&)> observer_;
+    std::vector<std::string> shown_;
+};
+
+// The system's short beep.
+class QtBeeper : public Beeper {
+  public:
+    void beep() override;
+    int count() const { return count_; }
+
+  private:
+    int count_ = 0;
+};
+
+}  // namespace kv7
