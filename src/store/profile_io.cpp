@@ -30,8 +30,12 @@ bool endsWithSeparator(const std::string& d) {
     return !d.empty() && (d.back() == '\\' || d.back() == '/');
 }
 
+// The directory separator of the platform the files live on.
+constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
+constexpr bool kSlashPlatform = kSeparator == '/';
+
 std::string withSeparator(const std::string& d) {
-    return endsWithSeparator(d) ? d : d + "\\";
+    return endsWithSeparator(d) ? d : d + kSeparator;
 }
 
 // Optional sign and decimal digits, nothing else: "12abc", "1.5" and "" are not integers.
@@ -225,6 +229,11 @@ clsCmcProfileIO::clsCmcProfileIO(std::string programDirectory)
 clsCmcProfileIO::clsCmcProfileIO(ProfileFile& file, std::string programDirectory)
     : file_(&file), programDirectory_(std::move(programDirectory)) {}
 
+void clsCmcProfileIO::SetCurrentPath(const std::string& programDirectory) {
+    programDirectory_ = programDirectory;
+    SetCurrentPath();
+}
+
 void clsCmcProfileIO::SetCurrentPath() {
     // Without a known program directory the name stays relative to the current directory
     // instead of pointing at the root.
@@ -236,8 +245,13 @@ void clsCmcProfileIO::setFullPath(const std::string& s) {
     // split at the same place.
     std::string normalized = s;
     std::replace(normalized.begin(), normalized.end(), '/', '\\');
-    const std::string dir = GetPathName(normalized);
+    std::string dir = GetPathName(normalized);
     const bool fromProgramDirectory = normalized.find('\\') == std::string::npos;
+    // Where directories are separated by slashes, Path is written with them, so that
+    // GetMyProfile names the file itself.
+    if constexpr (kSlashPlatform) {
+        if (!fromProgramDirectory) std::replace(dir.begin(), dir.end(), '\\', '/');
+    }
     Path_ = (dir.empty() && fromProgramDirectory) ? std::string() : withSeparator(dir);
     Name_ = GetFileName(normalized);
 }
@@ -282,20 +296,10 @@ std::string clsCmcProfileIO::GetPathName(const std::string& strFilename) const {
     return UCase16(d);
 }
 
-std::string clsCmcProfileIO::platformFileName() const {
-    std::string name = GetMyProfile();
-    // Where the platform separates directories with a slash, the backslashes this class
-    // writes between directory and name become slashes.
-    if constexpr (std::filesystem::path::preferred_separator == '/') {
-        std::replace(name.begin(), name.end(), '\\', '/');
-    }
-    return name;
-}
-
 bool clsCmcProfileIO::saveData(const std::string& sKey, const ProfileValue& sData) {
     const std::optional<std::string> text = profileText(sData);
     if (!text) return false;
-    return file_->WritePrivateProfileStringA(Section_, sKey, *text, platformFileName());
+    return file_->WritePrivateProfileStringA(Section_, sKey, *text, GetMyProfile());
 }
 
 bool clsCmcProfileIO::loadData(const std::string& sKey, ProfileValue& sData) {
@@ -308,7 +312,7 @@ bool clsCmcProfileIO::loadData(const std::string& sKey, ProfileValue& sData,
     const std::string defaultText = profileText(sDefaultData).value_or(std::string());
     std::string buffer;
     const int32_t copied = file_->GetPrivateProfileStringA(Section_, sKey, defaultText, buffer,
-                                                           kValueBuffer, platformFileName());
+                                                           kValueBuffer, GetMyProfile());
     if (copied <= 0) return false;
     std::string text = StripTerminator(buffer.substr(0, static_cast<std::size_t>(copied)));
     const std::size_t last = text.find_last_not_of(' ');

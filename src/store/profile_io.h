@@ -56,7 +56,11 @@ class clsCmcProfileIO {
     const std::string& programDirectory() const { return programDirectory_; }
     void setProgramDirectory(const std::string& dir) { programDirectory_ = dir; }
 
+    // Path becomes the program directory followed by the platform's separator ("\\" on
+    // Windows, "/" elsewhere) unless it already ends with one.
     void SetCurrentPath();
+    void SetCurrentPath(const std::string& programDirectory);
+    // The file every load and save works on, exactly as the platform opens it.
     std::string GetMyProfile() const { return Path_ + Name_; }
 
     bool saveData(const std::string& sKey, const ProfileValue& sData);
@@ -80,11 +84,15 @@ class clsCmcProfileIO {
     template <ProfileType T, typename D>
     bool loadData([[maybe_unused]] const std::string& sKey, [[maybe_unused]] T& sData,
                   [[maybe_unused]] const D& sDefaultData) {
-        using Default = std::conditional_t<std::is_convertible_v<const D&, const char*>,
-                                           std::string, std::decay_t<D>>;
+        constexpr bool kTextDefault = std::is_convertible_v<const D&, const char*>;
+        using Default = std::conditional_t<kTextDefault, std::string, std::decay_t<D>>;
         if constexpr (!std::is_same_v<T, Default>) {
             return false;  // a default of another type is never converted
         } else {
+            // A text pointer that points nowhere is no default at all.
+            if constexpr (std::is_pointer_v<D> || std::is_null_pointer_v<D>) {
+                if (sDefaultData == nullptr) return false;
+            }
             ProfileValue v(std::in_place_type<T>, sData);
             if (!loadData(sKey, v, ProfileValue(std::in_place_type<T>, Default(sDefaultData)))) {
                 return false;
@@ -100,8 +108,6 @@ class clsCmcProfileIO {
     static std::string UCase16(const std::string& str) { return str; }
 
   private:
-    std::string platformFileName() const;
-
     ProfileFile* file_;
     std::string programDirectory_;
     std::string Name_ = "Profile.INI";

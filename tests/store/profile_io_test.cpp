@@ -205,24 +205,36 @@ TEST_F(ProfileIO, PathHelpers) {
 }
 
 TEST_F(ProfileIO, WhereTheFileIs) {
+    // Path ends with the platform's separator; one that is already there is kept as it is.
+    const std::string sep(1, static_cast<char>(fs::path::preferred_separator));
     const struct {
         std::string programDir, path;
     } current[] = {{"C:\\", "C:\\"},
-                   {"C:\\KV7", "C:\\KV7\\"},
-                   {"/opt/kv7", "/opt/kv7\\"},
+                   {"C:\\KV7", "C:\\KV7" + sep},
+                   {"/opt/kv7", "/opt/kv7" + sep},
+                   {"/opt/kv7/", "/opt/kv7/"},
                    {"/", "/"},
                    {"", ""}};
     for (const auto& c : current) {
-        prof_.setProgramDirectory(c.programDir);
-        prof_.SetCurrentPath();
+        prof_.SetCurrentPath(c.programDir);
         EXPECT_EQ(prof_.Path(), c.path) << c.programDir;
+        EXPECT_EQ(prof_.programDirectory(), c.programDir);
+        // Loads and saves go to exactly Path followed by Name.
+        prof_.setName("SWKV7ADJ.rs");
+        ASSERT_TRUE(prof_.saveData("k", int16_t{1}));
+        EXPECT_EQ(file_.lastFile, c.path + "SWKV7ADJ.rs");
+        int16_t v = 0;
+        ASSERT_TRUE(prof_.loadData("k", v));
+        EXPECT_EQ(file_.lastFile, c.path + "SWKV7ADJ.rs");
     }
+    const bool slash = sep == "/";
     const struct {
         std::string full, path, name;
-    } full[] = {{"C:\\APP\\X.INI", "C:\\APP\\", "X.INI"},
-                {"C:/APP/X.INI", "C:\\APP\\", "X.INI"},
-                {"C:\\X.INI", "C:\\", "X.INI"},
-                {"/opt/kv7/SWKV7ADJ.rs", "\\opt\\kv7\\", "SWKV7ADJ.rs"},
+    } full[] = {{"C:\\APP\\X.INI", slash ? "C:/APP/" : "C:\\APP\\", "X.INI"},
+                {"C:/APP/X.INI", slash ? "C:/APP/" : "C:\\APP\\", "X.INI"},
+                {"C:\\X.INI", slash ? "C:/" : "C:\\", "X.INI"},
+                {"/opt/kv7/SWKV7ADJ.rs", slash ? "/opt/kv7/" : "\\opt\\kv7\\", "SWKV7ADJ.rs"},
+                {"/SWKV7ADJ.rs", sep, "SWKV7ADJ.rs"},
                 {"X.INI", "", "X.INI"}};
     for (const auto& c : full) {
         prof_.setFullPath(c.full);
@@ -230,6 +242,22 @@ TEST_F(ProfileIO, WhereTheFileIs) {
         EXPECT_EQ(prof_.Name(), c.name) << c.full;
         EXPECT_EQ(prof_.FullPath(), c.path + c.name);
     }
+    // A bare name lies in the program directory.
+    prof_.SetCurrentPath("/opt/kv7");
+    prof_.setFullPath("X.INI");
+    EXPECT_EQ(prof_.FullPath(), "/opt/kv7" + sep + "X.INI");
+}
+
+TEST_F(ProfileIO, TextDefaults) {
+    std::string s = "keep";
+    const char* none = nullptr;
+    EXPECT_FALSE(prof_.loadData("Name", s, none));
+    EXPECT_EQ(s, "keep");
+    EXPECT_TRUE(prof_.loadData("Name", s, std::string("given")));
+    EXPECT_EQ(s, "given");
+    int16_t n = 4;
+    EXPECT_FALSE(prof_.loadData("Name", n, "5"));  // text is not a 16-bit default
+    EXPECT_EQ(n, 4);
 }
 
 TEST(ProfileIODisk, SettingsFileInAPosixProgramDirectory) {
@@ -241,14 +269,25 @@ TEST(ProfileIODisk, SettingsFileInAPosixProgramDirectory) {
     prof.SetCurrentPath();
     prof.setName("SWKV7ADJ.rs");
     prof.setSection("OPTION");
+    EXPECT_EQ(prof.Path(), dir.string() + "/");
     EXPECT_TRUE(prof.saveData("ComPort", int16_t{3}));
     EXPECT_TRUE(prof.saveData("ComAutoRelease", int16_t{0}));
-    std::ifstream in(dir / "SWKV7ADJ.rs", std::ios::binary);
+    std::ifstream in(prof.GetMyProfile(), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
               "[OPTION]\r\nComPort=3\r\nComAutoRelease=0\r\n");
     int32_t v = 0;
     EXPECT_TRUE(prof.loadData("ComPort", v, int32_t{1}));
     EXPECT_EQ(v, 3);
+    EXPECT_TRUE(prof.loadData("ComAutoRelease", v, int32_t{1}));
+    EXPECT_EQ(v, 0);
+    // The same file reached through FullPath.
+    clsCmcProfileIO other;
+    other.setFullPath(prof.FullPath());
+    other.setSection("option");
+    EXPECT_EQ(other.FullPath(), prof.FullPath());
+    int16_t port = 0;
+    EXPECT_TRUE(other.loadData("comport", port));
+    EXPECT_EQ(port, 3);
     fs::remove_all(dir);
 }
 
