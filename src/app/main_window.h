@@ -57,6 +57,8 @@ public:
 
 private:
     void CloseLink();
+    // The wired controller; a missing one is a wiring fault (std::logic_error).
+    OperationController& controller();
 
     frmCom& link_;
     clsCmcQkv3Sequence& seq_;

@@ -1,0 +1,65 @@
+#include "app/program.h"
+
+namespace kv7 {
+
+Program::Program(SerialPort& port, TickSource& ticks, MessageSink& messages, Beeper& beeper,
+                 MainWindowView& view, const std::string& programDirectory,
+                 const std::string& constFilePath, HeartbeatTimer* timer)
+    : sink_(messages, depth_),
+      boundary_(sink_, depth_),
+      port_(port),
+      link_(port, ticks, programDirectory),
+      seq_(link_, link_.qkv3D(), radio_, ticks),
+      window_(link_, seq_, console_, view, sink_),
+      controller_(seq_, radio_, console_, view, window_, ticks, beeper, constFilePath) {
+    seq_.setSubNameChecker(&controller_);
+    seq_.setErrorReporter(&window_);
+    link_.setClient(&window_);
+    link_.setTimer(timer);
+    window_.setController(&controller_);
+    boundary_.setController(&controller_);
+    // The port's events run through the boundary like every other event.
+    port_.setCommEventHandler([this](int ev) { commEvent(ev); });
+}
+
+Program::~Program() {
+    port_.setCommEventHandler({});
+}
+
+StartResult Program::Main(const std::function<bool()>& anotherInstanceRunning) {
+    StartResult result = StartResult::Failed;
+    const EventOutcome outcome = boundary_.run("the start-up", [&] {
+        result = kv7::Main(anotherInstanceRunning, sink_, link_, radio_, window_);
+    });
+    if (outcome != EventOutcome::Completed) {
+        // Half started: leave as a normal end would, without a second report.
+        boundary_.run("the shutdown", [&] { window_.Form_QueryUnload(); });
+        return StartResult::Failed;
+    }
+    return result;
+}
+
+EventOutcome Program::heartbeat() {
+    return boundary_.runTick("the periodic task", [&] { link_.timSolid_Timer(); });
+}
+
+EventOutcome Program::commEvent(int commEvent) {
+    const auto handler = [&] { link_.MsCom_OnComm(commEvent); };
+    // Received bytes run a heartbeat at once; while a box is open they wait for a later one.
+    if (commEvent == SerialPort::kEvReceive) return boundary_.runTick("the serial port", handler);
+    return boundary_.run("the serial port", handler);
+}
+
+EventOutcome Program::event(const std::string& what, const std::function<void()>& handler) {
+    return boundary_.run(what, handler);
+}
+
+bool Program::consoleKeyDown(int keyCode, bool shift) {
+    bool consumed = false;
+    const EventOutcome outcome = boundary_.run(
+        "the console key", [&] { consumed = window_.lboConsole_KeyDown(keyCode, shift); });
+    // A failed console key was one of the console's own keys: keep the list from acting on it.
+    return consumed || outcome == EventOutcome::Failed;
+}
+
+}  // namespace kv7

@@ -1,0 +1,65 @@
+#pragma once
+#include <functional>
+#include <string>
+
+#include "app/event_boundary.h"
+#include "app/main_window.h"
+#include "app/start.h"
+#include "app/window_controls.h"
+#include "console/console.h"
+#include "model/operation_controller.h"
+#include "protocol/radio.h"
+#include "protocol/sequencer.h"
+#include "protocol/tick.h"
+#include "serial/serial_link.h"
+#include "serial/serial_port.h"
+#include "store/message_sink.h"
+
+namespace kv7 {
+
+// The composition root: one object of each kind, wired to each other and to the platform.
+// Holds no global state, so any number of programs can live side by side.
+class Program {
+  public:
+    Program(SerialPort& port, TickSource& ticks, MessageSink& messages, Beeper& beeper,
+            MainWindowView& view, const std::string& programDirectory,
+            const std::string& constFilePath, HeartbeatTimer* timer);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Start-up; the platform shows the window on Running and ends the program otherwise.
+    StartResult Main(const std::function<bool()>& anotherInstanceRunning);
+
+    // Entry points for the platform; each runs through the event boundary.
+    EventOutcome heartbeat();               // the 50 ms timer
+    EventOutcome commEvent(int commEvent);  // the serial port's event (also set as its handler)
+    EventOutcome event(const std::string& what, const std::function<void()>& handler);
+    // The console's key handler; true when the key was consumed.
+    bool consoleKeyDown(int keyCode, bool shift);
+
+    frmCom& link() { return link_; }
+    clsCmcRadio& radio() { return radio_; }
+    clsCmcQkv3Sequence& sequencer() { return seq_; }
+    clsConsole& console() { return console_; }
+    frmMain& window() { return window_; }
+    clsIndOp_RigKV7& controller() { return controller_; }
+    EventBoundary& boundary() { return boundary_; }
+    // The sink every part of the program shows its messages through.
+    MessageSink& messages() { return sink_; }
+    const ModalDepth& modalDepth() const { return depth_; }
+
+  private:
+    ModalDepth depth_;
+    ModalMessageSink sink_;
+    EventBoundary boundary_;
+    SerialPort& port_;
+    frmCom link_;
+    clsCmcRadio radio_;
+    clsCmcQkv3Sequence seq_;
+    clsConsole console_;
+    frmMain window_;
+    clsIndOp_RigKV7 controller_;
+};
+
+}  // namespace kv7

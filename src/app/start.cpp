@@ -1,0 +1,51 @@
+#include "app/start.h"
+
+#include "store/common.h"
+
+namespace kv7 {
+
+namespace {
+
+constexpr const char* kRadioNameM = "2251";
+constexpr const char* kRadioNameS = "0200";
+constexpr int32_t kCloneFirstAddress = 0;
+constexpr int32_t kCloneLastAddress = 5119;
+
+}  // namespace
+
+const char* const kSecondInstanceText =
+    "Cannot execute SW-KV7 ADJ Rev.2.0 repeatedly.\r\nSW-KV7 ADJ Rev.2.0 is already executing.";
+
+void LoadSettings(frmCom& link) {
+    link.loadData(link.profMain());
+}
+
+void SaveSettings(frmCom& link) {
+    link.saveData(link.profMain());
+}
+
+StartResult Main(const std::function<bool()>& anotherInstanceRunning, MessageSink& messages,
+                 frmCom& link, clsCmcRadio& radio, frmMain& window) {
+    if (anotherInstanceRunning && anotherInstanceRunning()) {
+        ShowMessage(messages, kSecondInstanceText);
+        return StartResult::SecondInstance;
+    }
+    radio.setRadioNameM(kRadioNameM);
+    radio.setRadionameS(kRadioNameS);
+    radio.cloneWriteAdrList_Clear();
+    radio.cloneWriteAdrList_Add(kCloneFirstAddress, kCloneLastAddress);
+
+    link.qkv3D().Reset();
+    link.Reset();
+
+    window.Form_Initialize();
+    LoadSettings(link);
+    link.Form_Load();
+
+    // No heartbeat work runs before this point.
+    if (HeartbeatTimer* timer = link.timSolid()) timer->setEnabled(true);
+
+    return window.Form_Load() ? StartResult::Running : StartResult::ConstantsMissing;
+}
+
+}  // namespace kv7
