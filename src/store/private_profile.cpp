@@ -92,10 +92,9 @@ std::vector<Line> splitLines(std::string_view text) {
         const std::size_t lf = text.find('\n', pos);
         const std::size_t end = lf == std::string_view::npos ? text.size() : lf + 1;
         std::size_t contentEnd = lf == std::string_view::npos ? text.size() : lf;
-        // Only CR LF is a line break; a lone CR at the end of the file belongs to the line.
-        if (lf != std::string_view::npos && contentEnd > pos && text[contentEnd - 1] == '\r') {
-            --contentEnd;
-        }
+        // A CR before the LF, or a CR that ends the file (a line break cut short), is no part
+        // of the line.
+        if (contentEnd > pos && text[contentEnd - 1] == '\r') --contentEnd;
         lines.push_back(classify(text, pos, contentEnd, end));
         pos = end;
     }
@@ -107,6 +106,16 @@ std::string lineEnding(std::string_view text) {
     const std::size_t lf = text.find('\n');
     if (lf == std::string_view::npos) return "\r\n";
     return (lf > 0 && text[lf - 1] == '\r') ? "\r\n" : "\n";
+}
+
+// What has to follow text before another line can start: nothing after an LF; an LF after a
+// CR that ends the file, which keeps that line as it reads (an LF of our own would join the CR
+// as one CR LF and take the CR out of the line's text anyway); otherwise a whole line ending.
+// A file of nothing but a byte order mark needs none.
+std::string lineBreakToAdd(std::string_view text, const std::string& eol) {
+    if (text.empty() || text == kBom || text.back() == '\n') return "";
+    if (text.back() == '\r') return "\n";
+    return eol;
 }
 
 struct Found {
@@ -226,13 +235,11 @@ std::optional<std::string> PrivateProfile::withValue(const std::string& content,
     const std::string keyLine = std::string(keyName) + "=" + text + eol;
     if (f.sectionHead != nullptr) {
         const Line* after = f.lastKey != nullptr ? f.lastKey : f.sectionHead;
-        // A last line may end in a lone CR, which is no line break.
-        const bool terminated = after->end > 0 && content[after->end - 1] == '\n';
-        return content.substr(0, after->end) + (terminated ? "" : eol) + keyLine +
-               content.substr(after->end);
+        return content.substr(0, after->end) + lineBreakToAdd(content.substr(0, after->end), eol) +
+               keyLine + content.substr(after->end);
     }
     std::string out = content;
-    if (!out.empty() && out.back() != '\n') out += eol;
+    out += lineBreakToAdd(out, eol);
     out += "[" + std::string(sectionName) + "]" + eol + keyLine;
     return out;
 }

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace kv7 {
 namespace {
@@ -83,6 +84,11 @@ TEST(PrivateProfileText, OddFilesStayReadableAndIntact) {
         {"[A]\nx=1\n", "B", "y", "2", std::nullopt, "[A]\nx=1\n[B]\ny=2\n"},
         {"[A]", "A", "y", "2", std::nullopt, "[A]\r\ny=2\r\n"},
         {"", "A", "y", "2", std::nullopt, "[A]\r\ny=2\r\n"},
+        {"\xEF\xBB\xBF", "A", "y", "2", std::nullopt, "\xEF\xBB\xBF[A]\r\ny=2\r\n"},
+        // A CR that ends the file is a line break cut short: completed, never joined to text.
+        {"[A]\r\nx=1\r", "A", "x", "2", "1", "[A]\r\nx=2\r"},
+        {"[A]\nx=1\r", "A", "y", "2", std::nullopt, "[A]\nx=1\r\ny=2\n"},
+        {"[A]\r", "B", "y", "2", std::nullopt, "[A]\r\n[B]\r\ny=2\r\n"},
         // The first of duplicate sections and keys wins, on reading and on writing.
         {"[A]\nx=1\nx=2\n[a]\nx=3\n", "A", "x", "9", "1", "[A]\nx=9\nx=2\n[a]\nx=3\n"},
         {"[A]\ny=1\n[A]\nx=2\n", "A", "x", "9", "2", "[A]\ny=1\n[A]\nx=9\n"},
@@ -123,6 +129,74 @@ TEST(PrivateProfileText, GarbageAndLongLinesAroundAValidSection) {
     std::string expected = content;
     expected[expected.find("ComPort=4") + 8] = '6';
     EXPECT_EQ(*written, expected);
+}
+
+// Random files of headers, keys, comments, garbage and mixed line endings: setting one key
+// makes it read back, changes no other key, and keeps every byte outside that key's value.
+TEST(PrivateProfileText, RandomFilesKeepEverythingButTheOneValue) {
+    std::mt19937 gen(2024);
+    const std::vector<std::string> pieces = {"[A]",
+                                             "[ a ]",
+                                             "[B]",
+                                             "[C",
+                                             "x=1",
+                                             " X = 2 ",
+                                             "y=",
+                                             "z",
+                                             "; x=9",
+                                             "",
+                                             "w=a=b",
+                                             "[]",
+                                             "x=\xff\xfe",
+                                             std::string("y=\0v", 4),
+                                             std::string(300, 'q'),
+                                             "=7",
+                                             "\t[B]\t"};
+    const std::vector<std::string> endings = {"\n", "\r\n", "\r\n", "\r"};
+    const std::vector<std::string> sections = {"A", "b", "C", "D", ""};
+    const std::vector<std::string> keys = {"x", "Y", "w", "z", "new"};
+    auto pick = [&gen](const auto& v) -> const auto& {
+        return v[std::uniform_int_distribution<std::size_t>(0, v.size() - 1)(gen)];
+    };
+    for (int round = 0; round < 3000; ++round) {
+        std::string content = round % 7 == 0 ? "\xEF\xBB\xBF" : "";
+        const int lines = std::uniform_int_distribution<int>(0, 12)(gen);
+        for (int i = 0; i < lines; ++i) {
+            content += pick(pieces);
+            if (i + 1 < lines || gen() % 2 == 0) content += pick(endings);
+        }
+        const std::string& section = pick(sections);
+        const std::string& key = pick(keys);
+        const std::string text = gen() % 5 == 0 ? "" : "v" + std::to_string(gen() % 1000);
+
+        const auto before = PrivateProfile::findValue(content, section, key);
+        const auto written = PrivateProfile::withValue(content, section, key, text);
+        ASSERT_TRUE(written.has_value()) << content;
+        EXPECT_EQ(PrivateProfile::findValue(*written, section, key), text) << content;
+        for (const std::string& s : sections) {
+            for (const std::string& k : keys) {
+                const bool same =
+                    PrivateProfile::findValue("[" + section + "]\n" + key + "=1", s, k) == "1";
+                if (same) continue;
+                EXPECT_EQ(PrivateProfile::findValue(*written, s, k),
+                          PrivateProfile::findValue(content, s, k))
+                    << s << "/" << k << " in " << content;
+            }
+        }
+        // Outside one span (the old value, or nothing for an added line) the old bytes remain.
+        const std::string& now = *written;
+        std::size_t prefix = 0;
+        while (prefix < content.size() && prefix < now.size() && content[prefix] == now[prefix]) {
+            ++prefix;
+        }
+        std::size_t suffix = 0;
+        while (suffix < content.size() - prefix && suffix < now.size() - prefix &&
+               content[content.size() - 1 - suffix] == now[now.size() - 1 - suffix]) {
+            ++suffix;
+        }
+        const std::size_t removed = content.size() - prefix - suffix;
+        EXPECT_LE(removed, before ? before->size() : 0) << content;
+    }
 }
 
 class PrivateProfileDisk : public ::testing::Test {
