@@ -17,9 +17,19 @@ QtInstanceLock::~QtInstanceLock() {
 }
 
 QString QtInstanceLock::defaultPath() {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty() || !QDir(dir).exists()) dir = QDir::tempPath();
-    return QDir(dir).filePath(QStringLiteral("swkv7adj.lock"));
+    // The user's own runtime directory when the session has one, so another user's copy (or
+    // its stale lock) never stands in the way; the temp directory otherwise.
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        if (!dir.isEmpty() && QDir(dir).exists()) {
+            return QDir(dir).filePath(QStringLiteral("swkv7adj.lock"));
+        }
+    }
+    QString user = qEnvironmentVariable("USER");
+    user.remove(QLatin1Char('/'));
+    return QDir(QDir::tempPath())
+        .filePath(user.isEmpty() ? QStringLiteral("swkv7adj.lock")
+                                 : QStringLiteral("swkv7adj-%1.lock").arg(user));
 }
 
 bool QtInstanceLock::tryLock() {

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Builds the program and the simulated radio, points COM 1 at the radio and starts the program.
+# With a display the window opens; without one the headless demo runs on the offscreen platform.
+set -euo pipefail
+cd "$(dirname "$0")"
+root=$(pwd)
+. scripts/ensure_packages.sh
+kv7_ensure_packages
+
+jobs=${KV7_JOBS:-2}
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+targets=(swkv7adj kv7-radio-sim)
+if cmake --build build --target help 2>/dev/null | grep -q 'kv7-session'; then
+    targets+=(kv7-session)
+fi
+cmake --build build -j"$jobs" --target "${targets[@]}"
+
+program=build/src/platform/qt/swkv7adj
+session=build/src/platform/qt/kv7-session
+sim=build/src/sim/kv7-radio-sim
+settings=build/src/platform/qt/SWKV7ADJ.rs
+rundir=build/run
+
+# The simulated radio on a pseudo-terminal; its first line of output is the terminal's path.
+simout=$(mktemp)
+"$sim" "$@" >"$simout" &
+simpid=$!
+stop_sim() {
+    kill "$simpid" 2>/dev/null || true
+    wait "$simpid" 2>/dev/null || true
+    rm -f "$simout"
+}
+trap stop_sim EXIT
+pty=
+for _ in $(seq 50); do
+    if [ "$(wc -l <"$simout")" -ge 1 ]; then
+        pty=$(head -n 1 "$simout")
+        break
+    fi
+    kill -0 "$simpid" 2>/dev/null || break
+    sleep 0.1
+done
+if [ -z "$pty" ]; then
+    echo "run.sh: the simulated radio did not start" >&2
+    exit 1
+fi
+echo "Simulated radio on $pty (COM 1)"
+
+# COM 1 is the radio's terminal: its key in section [PORTS] of the settings file is replaced,
+# the rest of the file (the program's own settings, other ports) stays as it is.
+touch "$settings"
+tmp=$(mktemp)
+awk -v dev="$pty" '
+    { line = $0; sub(/\r$/, "", line) }
+    line ~ /^[ \t]*\[/ {
+        inports = (toupper(line) ~ /^[ \t]*\[PORTS\][ \t]*$/)
+        print line "\r"
+        if (inports && !found) { print "COM1=" dev "\r"; found = 1 }
+        next
+    }
+    inports && toupper(line) ~ /^[ \t]*COM1[ \t]*=/ { next }
+    { print line "\r" }
+    END { if (!found) { print "[PORTS]\r"; print "COM1=" dev "\r" } }
+' "$settings" >"$tmp"
+cat "$tmp" >"$settings"
+rm -f "$tmp"
+
+# The program reads Const.ini from the directory it is started in.
+mkdir -p "$rundir"
+cp data/Const.ini "$rundir/Const.ini"
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    cd "$rundir"
+    set +e
+    "$root/$program"
+    rc=$?
+    set -e
+    exit $rc
+fi
+
+echo "No display: running on the offscreen platform."
+if [ -x "$session" ] && [ -f data/demo.session ]; then
+    set +e
+    "$session" --port "$pty" --const "$rundir/Const.ini" --script data/demo.session
+    rc=$?
+    set -e
+    exit $rc
+fi
+
+# Without the scripted session the program only shows that it starts and ends cleanly.
+(cd "$rundir" && exec "$root/$program" -platform offscreen) &
+progpid=$!
+sleep 3
+if ! kill -0 "$progpid" 2>/dev/null; then
+    set +e
+    wait "$progpid"
+    rc=$?
+    set -e
+    echo "run.sh: the program ended at start-up (exit status $rc)" >&2
+    exit 1
+fi
+kill -TERM "$progpid"
+wait "$progpid" || true
+echo "The program started on the offscreen platform and was closed again (settings saved in"
+echo "$settings). The headless demo, which connects and prints what the window shows, arrives"
+echo "with the scripted session of the model module."
