@@ -479,6 +479,8 @@ void clsIndOp_RigKV7::ConsEv_Enter(clsConsole&, int16_t& Index, int16_t evNo, in
     idxSweepStarter_ = Index;
     ResetProcedures();
     procStep_ = 6;
+    // The stage lines were drawn above before the sweep began: show which stages it sweeps.
+    for (int16_t s = 0; s < 4; ++s) console_.Disp(static_cast<int16_t>(idxBpfT1_ + s));
 }
 
 // ---- monitor readings ----------------------------------------------------------------------------

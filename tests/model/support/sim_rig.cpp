@@ -277,6 +277,10 @@ void SimRig::swapRadio(const sim::SimOptions& options, std::optional<ByteString>
     radio_ = std::move(radio);
 }
 
+std::string SimRig::constFilePath() const {
+    return (std::filesystem::path(dir_) / "Const.ini").string();
+}
+
 std::string SimRig::consoleLine(int16_t line) const {
     return window_.console.lines.at(static_cast<size_t>(line));
 }

@@ -171,6 +171,9 @@ class SimRig {
         return static_cast<uint8_t>(program_->radio().eepImage.ReadByte(adr));
     }
 
+    // The constants file the program reads.
+    std::string constFilePath() const;
+
     int32_t now() { return clock_.GetTickCount(); }
     // Virtual milliseconds since the rig was built.
     int64_t elapsedMs() const { return elapsed_; }
