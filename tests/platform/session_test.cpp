@@ -1,0 +1,248 @@
+// kv7-session, the program driven by a script on the offscreen platform, against the
+// pseudo-terminal radio: what it prints, what it saves, and how it ends.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/support/pty_pair.h"
+
+namespace kv7 {
+namespace {
+
+using test::pumpUntil;
+
+#if defined(KV7_SESSION) && defined(KV7_RADIO_SIM)
+constexpr const char* kSessionProgram = KV7_SESSION;
+constexpr const char* kSimProgram = KV7_RADIO_SIM;
+#else
+constexpr const char* kSessionProgram = nullptr;
+constexpr const char* kSimProgram = nullptr;
+#endif
+
+const std::filesystem::path kSourceDir =
+    std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+
+QString sourceFile(const char* relative) {
+    return QString::fromStdString((kSourceDir / relative).string());
+}
+
+struct SessionRun {
+    int exitCode = -1;
+    bool finished = false;
+    std::vector<std::string> out;  // standard output, line by line
+    std::string err;
+};
+
+// The lines of a printed section ("console, 12 lines, ...:" then "| " lines), from the last
+// print that holds the section.
+std::vector<std::string> lastSection(const SessionRun& r, const std::string& name) {
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < r.out.size(); ++i) {
+        if (r.out[i].rfind(name + ",", 0) != 0 && r.out[i].rfind(name + " (hidden),", 0) != 0)
+            continue;
+        lines.clear();
+        for (size_t k = i + 1; k < r.out.size() && r.out[k].rfind("| ", 0) == 0; ++k)
+            lines.push_back(r.out[k].substr(2));
+    }
+    return lines;
+}
+
+std::string transcript(const SessionRun& r) {
+    std::string t = "\n--- transcript\n";
+    for (const std::string& l : r.out) t += l + "\n";
+    return t;
+}
+
+bool printed(const SessionRun& r, const std::string& text) {
+    for (const std::string& l : r.out)
+        if (l.find(text) != std::string::npos) return true;
+    return false;
+}
+
+class SessionTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (kSessionProgram == nullptr) GTEST_SKIP() << "kv7-session or kv7-radio-sim not built";
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("build")));
+    }
+
+    void TearDown() override {
+        if (sim.state() == QProcess::NotRunning) return;
+        sim.terminate();
+        if (!sim.waitForFinished(3000)) {
+            sim.kill();
+            sim.waitForFinished(3000);
+        }
+    }
+
+    // kv7-radio-sim; its first line of output is the terminal to open.
+    std::string startSim(const QStringList& args) {
+        sim.setProgram(QString::fromUtf8(kSimProgram));
+        sim.setArguments(args);
+        sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        sim.start();
+        if (!sim.waitForStarted(5000)) return {};
+        if (!pumpUntil([this] { return sim.canReadLine(); }, 5000)) return {};
+        return QString::fromUtf8(sim.readLine()).trimmed().toStdString();
+    }
+
+    // Runs kv7-session in the temporary directory; the script comes on standard input unless
+    // the arguments name one.
+    SessionRun runSession(const QStringList& args, const std::string& script = {},
+                          int timeoutMs = 60000) {
+        QProcess p;
+        p.setProgram(QString::fromUtf8(kSessionProgram));
+        p.setArguments(args);
+        p.setWorkingDirectory(dir.path());
+        p.start();
+        SessionRun r;
+        if (!p.waitForStarted(5000)) return r;
+        p.write(script.data(), static_cast<qint64>(script.size()));
+        p.closeWriteChannel();
+        r.finished = p.waitForFinished(timeoutMs);
+        if (!r.finished) {
+            p.kill();
+            p.waitForFinished(3000);
+        }
+        r.exitCode = r.finished ? p.exitCode() : -1;
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        for (const QString& l : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            r.out.push_back(l.toStdString());
+        r.err = QString::fromUtf8(p.readAllStandardError()).toStdString();
+        return r;
+    }
+
+    QStringList withConst(QStringList args) {
+        args << QStringLiteral("--const") << sourceFile("data/Const.ini");
+        return args;
+    }
+
+    QTemporaryDir dir;
+    QProcess sim;
+};
+
+// The radio sends at the line rate here. Unpaced, its clone read arrives as one burst of some
+// 14,700 bytes, and whenever the window's drawing delays a read past 4,096 waiting bytes the port
+// reports a receive-buffer overflow, as it should; a real line at 9600 baud never gets there.
+TEST_F(SessionTest, DemoShowsConsoleMonitorsParametersAndSavesThePicture) {
+    const std::string pty = startSim({});
+    ASSERT_FALSE(pty.empty());
+    const SessionRun r = runSession(withConst(
+        {QStringLiteral("--port"), QString::fromStdString(pty), QStringLiteral("--timeout"),
+         QStringLiteral("40"), QStringLiteral("--script"), sourceFile("data/demo.session")}));
+    ASSERT_TRUE(r.finished) << transcript(r);
+    ASSERT_EQ(r.exitCode, 0) << r.err << transcript(r);
+    EXPECT_FALSE(printed(r, "=== message box")) << r.err;
+
+    // The console after the clone read: the power item with the value read from the radio.
+    const std::vector<std::string> console = lastSection(r, "console");
+    ASSERT_EQ(console.size(), 12u);
+    const QRegularExpression power(QStringLiteral("^ Power\\(Hi\\): +\\d+ \\[[#-]{20}\\]$"));
+    EXPECT_TRUE(power.match(QString::fromStdString(console[1])).hasMatch()) << console[1];
+
+    // Six A/D readings under their header, each in volts (TEMPS in degrees).
+    const std::vector<std::string> ad = lastSection(r, "monitor list 0");
+    ASSERT_EQ(ad.size(), 7u);
+    EXPECT_EQ(ad[0], "[A/D]");
+    const QRegularExpression reading(
+        QStringLiteral("^[A-Z ]{5}:[ \\d]{3}:[0-9A-F]{2}h: *-?\\d+\\.\\d\\d"));
+    int volts = 0;
+    for (size_t i = 1; i < ad.size(); ++i) {
+        EXPECT_TRUE(reading.match(QString::fromStdString(ad[i])).hasMatch()) << ad[i];
+        if (QString::fromStdString(ad[i]).contains(
+                QRegularExpression(QStringLiteral("\\d\\.\\d\\dV"))))
+            ++volts;
+    }
+    EXPECT_EQ(volts, 5);  // all but the temperature
+    EXPECT_EQ(lastSection(r, "monitor list 1").size(), 9u);
+
+    // The parameter display was shown with its whole listing.
+    const std::vector<std::string> para = lastSection(r, "parameter display");
+    ASSERT_EQ(para.size(), 83u);
+    EXPECT_EQ(para[0].rfind("           POW HI Level: ", 0), 0u) << para[0];
+    EXPECT_TRUE(printed(r, "=== window: SW-KV7 ADJ Rev.2.0 (disp-para, step 22)"));
+
+    const QString png = QDir(dir.path()).filePath(QStringLiteral("build/demo.png"));
+    QImage shot;
+    ASSERT_TRUE(shot.load(png, "PNG")) << png.toStdString();
+    EXPECT_GT(shot.width(), 400);
+    EXPECT_GT(shot.height(), 300);
+}
+
+TEST_F(SessionTest, RefusedRadioIsReportedInAMessageAndTheProgramGoesBackToIdle) {
+    const std::string pty =
+        startSim({QStringLiteral("--no-pacing"), QStringLiteral("--fault-wrong-model")});
+    ASSERT_FALSE(pty.empty());
+    const SessionRun r =
+        runSession(withConst({QStringLiteral("--port"), QString::fromStdString(pty),
+                              QStringLiteral("--timeout"), QStringLiteral("20")}),
+                   "click Connect\n"
+                   "wait 0.5\n"
+                   "wait-state idle\n"
+                   "print\n");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(printed(r, "=== message box"));
+    EXPECT_TRUE(printed(r, "=== window: SW-KV7 ADJ Rev.2.0 (idle, step 0)"));
+    EXPECT_TRUE(printed(r, "port label: COM 1: CLOSE"));
+}
+
+TEST_F(SessionTest, MenusAndExitWithoutARadio) {
+    const SessionRun r = runSession(withConst({}),
+                                    "menu port 3\n"
+                                    "menu release 2\n"
+                                    "wait 0.2\n"
+                                    "print\n"
+                                    "menu exit\n");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(printed(r, "port label: COM 3: CLOSE"));
+    ASSERT_FALSE(r.out.empty());
+    EXPECT_EQ(r.out.back().find("> menu exit"), 12u) << r.out.back();
+}
+
+TEST_F(SessionTest, FailuresEndWithTheirOwnExitCodes) {
+    // A bad script is refused before the program starts, every bad line named.
+    SessionRun r = runSession(withConst({}), "click Connect\nclik 1\nwait-state busy\n");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("<stdin>:2: unknown action 'clik'"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("<stdin>:3: unknown state 'busy'"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+
+    // A wait that is not met in time fails the run and shows the window as it is.
+    r = runSession(withConst({}), "timeout 0.3\nwait-line CH No.\n");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("line 2: no line showing \"CH No.\" within 0.3 s"), std::string::npos)
+        << r.err;
+    EXPECT_TRUE(printed(r, "=== window: SW-KV7 ADJ Rev.2.0 (idle, step 0)"));
+
+    // A button the technician cannot press.
+    r = runSession(withConst({}), "click Reload\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("line 1: the button \"Reload(F5)\" is disabled"), std::string::npos)
+        << r.err;
+
+    // Without the constants file the program says so and does not start.
+    r = runSession({QStringLiteral("--const"), QStringLiteral("missing/Const.ini")}, "print\n");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_TRUE(printed(r, "| Cannot read 'Const.ini'."));
+
+    r = runSession({QStringLiteral("--com"), QStringLiteral("9")});
+    EXPECT_EQ(r.exitCode, 2);
+}
+
+}  // namespace
+}  // namespace kv7
