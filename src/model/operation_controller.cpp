@@ -268,7 +268,12 @@ void clsIndOp_RigKV7::RigOpFunc_ClickCmd00(int16_t Index) {
             stepEntry_ = true;
             break;
         case 1:
-            if (RigKV7Prop_EditEnabled()) refreshReq_ = true;
+            if (RigKV7Prop_EditEnabled()) {
+                refreshReq_ = true;
+                // A cycle at rest starts the readings now instead of on the next heartbeat:
+                // the refresh then waits only for the radio, not for up to 50 ms of timer.
+                if (opStep_ == kCycleEnd) task();
+            }
             break;
         case 2:
             if (RigKV7Prop_EditEnabled()) {
