@@ -110,19 +110,32 @@ TEST_F(QtSerialPortTest, AbsentOrBusyDeviceIsAFailedOpening) {
     EXPECT_TRUE(port.portOpen());
 }
 
-TEST_F(QtSerialPortTest, MoreThanTheReceiveBufferIsAnOverflow) {
+TEST_F(QtSerialPortTest, ABurstBeyondTheReceiveBufferIsNeitherLostNorAnOverflow) {
     ASSERT_TRUE(port.setPortOpen(true));
-    // Bytes pile up unread (the link's tick is not running).
-    const ByteString block(512, 0x55);
+    // 6,000 bytes arrive while nothing reads: the port holds at most its buffer, the rest waits
+    // with the operating system and follows once the link has read.
+    ByteString sent;
+    for (int i = 0; i < 6000; ++i) sent.push_back(static_cast<uint8_t>(i * 7));
     size_t written = 0;
+    ByteString got;
     ASSERT_TRUE(pumpUntil(
         [&] {
-            if (written < 6000) written += pty.write(block);
-            return count(SerialPort::kEvRxOver) > 0;
+            if (written < sent.size()) {
+                written += pty.write(ByteString(sent.begin() + static_cast<long>(written),
+                                                sent.begin() + static_cast<long>(std::min<size_t>(
+                                                                   written + 512, sent.size()))));
+            }
+            EXPECT_LE(port.inBufferCount(), 4096);
+            // The first read waits until the port is full.
+            if (written >= sent.size() && (port.inBufferCount() >= 4096 || !got.empty())) {
+                const ByteString chunk = port.input();
+                got.insert(got.end(), chunk.begin(), chunk.end());
+            }
+            return got.size() >= sent.size();
         },
         5000));
-    EXPECT_GT(written, 4096u);
-    EXPECT_GT(port.inBufferCount(), 4096);
+    EXPECT_EQ(got, sent);
+    EXPECT_EQ(count(SerialPort::kEvRxOver), 0);
 }
 
 TEST_F(QtSerialPortTest, ExactlyTheReceiveBufferIsNoOverflow) {

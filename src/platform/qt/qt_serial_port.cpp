@@ -133,9 +133,9 @@ void QtSerialPort::setRTSEnable(bool on) {
 
 void QtSerialPort::setInBufferSize(int32_t n) {
     inBufferSize_ = std::max<int32_t>(n, 1);
-    // One byte more than the receive buffer holds, so that an overflow can be seen; the rest
-    // stays with the operating system.
-    port_.setReadBufferSize(inBufferSize_ + 1);
+    // Qt takes no more than the receive buffer holds; the rest waits with the operating system
+    // until the link has read what is here, so a burst is never lost nor taken for an overflow.
+    port_.setReadBufferSize(inBufferSize_);
 }
 
 bool QtSerialPort::applyModemLine(bool dtr, bool on) {
@@ -163,7 +163,7 @@ bool QtSerialPort::setPortOpen(bool open) {
     port_.setDataBits(dataBits_);
     port_.setStopBits(stopBits_);
     port_.setFlowControl(QSerialPort::NoFlowControl);
-    port_.setReadBufferSize(inBufferSize_ + 1);
+    port_.setReadBufferSize(inBufferSize_);
     lineLost_ = false;
     if (!port_.open(QIODevice::ReadWrite)) {
         lastOpenError_ = port_.errorString();
