@@ -15,7 +15,8 @@ cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs" --timeout 300
 
 echo "== sanitizer build"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKV7_SANITIZE=ON -DKV7_WITH_QT=OFF >/dev/null
+# -O1 without debug information: the sanitizers need no more, and it builds and runs faster.
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS=-O1 -DKV7_SANITIZE=ON -DKV7_WITH_QT=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs" --timeout 600
