@@ -129,10 +129,14 @@ bool parseSimArguments(const std::vector<std::string>& args, SimCommandLine& out
             f.noEcho = true;
         } else if (a == "--fault-no-answer") {
             f.noAnswer = true;
-        } else if (a == "--fault-bad-checksum" || a == "--fault-gap") {
+        } else if (a == "--fault-bad-checksum" || a == "--fault-gap" ||
+                   a == "--fault-beyond-image") {
             if (!value(v)) return false;
             if (!parseInt(v, 0, 319, n)) return bad(v);
-            (a == "--fault-gap" ? f.gapBeforeBlock : f.badChecksumBlock) = static_cast<int32_t>(n);
+            int32_t& block = a == "--fault-gap"            ? f.gapBeforeBlock
+                             : a == "--fault-beyond-image" ? f.beyondImageBlock
+                                                           : f.badChecksumBlock;
+            block = static_cast<int32_t>(n);
         } else if (a == "--gap-ms") {
             if (!value(v)) return false;
             if (!parseInt(v, 0, 600000, n)) return bad(v);
@@ -185,6 +189,7 @@ std::string simUsage() {
          "  --fault-no-echo       no echo of the program's bytes\n"
          "  --fault-no-answer     echo, but never an answer\n"
          "  --fault-bad-checksum K  clone read block K with a wrong checksum\n"
+         "  --fault-beyond-image K  clone read block K claims addresses past the image's end\n"
          "  --fault-gap K         silence before clone read block K (see --gap-ms)\n"
          "  --gap-ms MS           length of that silence (default 1500)\n"
          "  --fault-refuse-write  clone write answered with result 01\n"

@@ -13,6 +13,7 @@ struct SimFaults {
     bool noAnswer = false;          // echoes, but never answers (no clone data, no 0xE6, no 0xE8)
     int32_t badChecksumBlock = -1;  // clone read block whose checksum is off by one
     int32_t gapBeforeBlock = -1;    // clone read block that comes only after gapMs of silence
+    int32_t beyondImageBlock = -1;  // clone read block sent for addresses past the image's end
     int32_t gapMs = 1500;           // longer than the program's 1200 ms answer time-out
     bool refuseWrite = false;       // answers every clone end with a non-zero result
     uint8_t refuseResult = 0x01;    // the result byte sent then

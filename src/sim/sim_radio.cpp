@@ -254,7 +254,9 @@ void SimRadio::streamClone() {
     const SimFaults& f = options_.faults;
     for (int32_t k = 0; k < kImageSize / kBlockSize; ++k) {
         const int32_t adr = k * kBlockSize;
-        ByteString rec = {static_cast<uint8_t>(adr >> 8), static_cast<uint8_t>(adr & 0xFF),
+        // A radio of another memory size: the block claims addresses past the end of the image.
+        const int32_t sentAdr = k == f.beyondImageBlock ? kImageSize - kBlockSize / 2 : adr;
+        ByteString rec = {static_cast<uint8_t>(sentAdr >> 8), static_cast<uint8_t>(sentAdr & 0xFF),
                           static_cast<uint8_t>(kBlockSize)};
         rec.insert(rec.end(), image_.begin() + adr, image_.begin() + adr + kBlockSize);
         uint8_t sum = 0;

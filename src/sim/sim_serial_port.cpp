@@ -23,6 +23,12 @@ ByteString SimSerialPort::input() {
         inputLen_ > 0 ? std::min(in_.size(), static_cast<size_t>(inputLen_)) : in_.size();
     ByteString out(in_.begin(), in_.begin() + static_cast<long>(n));
     in_.erase(in_.begin(), in_.begin() + static_cast<long>(n));
+    // The cable pulled right after this read: the bytes read are still delivered, but the port
+    // is gone before the program can answer them.
+    if (!out.empty() && vanishAfterReads_ > 0 && --vanishAfterReads_ == 0) {
+        open_ = false;
+        in_.clear();
+    }
     return out;
 }
 

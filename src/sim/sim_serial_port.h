@@ -49,6 +49,8 @@ class SimSerialPort : public SerialPort {
 
     // Faults of the port itself.
     void setFailOpen(bool fail) { failOpen_ = fail; }  // the device is absent or busy
+    // The device vanishes right after the n-th read that returns bytes (0: never).
+    void setVanishAfterReads(int32_t n) { vanishAfterReads_ = n; }
 
     // For assertions.
     SimRadio& radio() { return radio_; }
@@ -75,6 +77,7 @@ class SimSerialPort : public SerialPort {
     ByteString written_;
     bool open_ = false;
     bool failOpen_ = false;
+    int32_t vanishAfterReads_ = 0;
     bool pumping_ = false;
     size_t chunkSize_ = 64;
     int16_t commPort_ = 1;
