@@ -310,8 +310,12 @@ TEST(TxfProcedure, NewSettingOrBandRewritesTheWindow) {
     EXPECT_TRUE(rig.messages().empty());
 }
 
-TEST(TxfProcedure, TwoConfirmationsWriteTheWholeTable) {
-    SimRig rig;
+// Start, confirm the first frequency, confirm the second: the whole table, computed with the
+// constants of the radio's generation, goes to the radio and into the image.
+void twoConfirmations(const std::string& subName, bool olderConstants) {
+    RigOptions o;
+    o.sim.subName = subName;
+    SimRig rig(o);
     ASSERT_TRUE(rig.connect());
     const int16_t temps = rig.radio().monitorReading(kMonitorTemps);
     const int16_t band = sim::temperatureBand(temps);
@@ -351,7 +355,8 @@ TEST(TxfProcedure, TwoConfirmationsWriteTheWholeTable) {
     // in order, on the radio and in the image.
     ConstTable rev20{}, rev10{};
     ASSERT_TRUE(ReadConstantsFile(rig.constFilePath(), rev20, rev10));
-    const TxfTable table = ComputeTxfTable(ref1, ref2, rev20, DefaultTempBorders(), temps);
+    const TxfTable table =
+        ComputeTxfTable(ref1, ref2, olderConstants ? rev10 : rev20, DefaultTempBorders(), temps);
     std::vector<std::pair<int, int>> expected;
     for (const TxfWrite& w : TxfFullPlan(table)) expected.emplace_back(0x10 + w.entry, w.value);
     ASSERT_EQ(expected.size(), 40u);
@@ -379,6 +384,46 @@ TEST(TxfProcedure, TwoConfirmationsWriteTheWholeTable) {
                   asSigned(rig.radio().txfEntry(20 + j)));
     }
     EXPECT_TRUE(rig.messages().empty());
+}
+
+TEST(TxfProcedure, TwoConfirmationsWriteTheWholeTable) {
+    {
+        SCOPED_TRACE("sub name 0200");
+        twoConfirmations("0200", false);
+    }
+    {
+        SCOPED_TRACE("older radio, sub name 0150");
+        twoConfirmations("0150", true);
+    }
+}
+
+TEST(TxfProcedure, SecondFrequencyStartsAtTheTopFrom205) {
+    struct Case {
+        uint8_t bandValue;
+        int16_t secondStart;
+    };
+    for (const Case c : {Case{204, 255}, Case{202, 255}, Case{150, 213}}) {
+        // Confirmed at bandValue + 3: from 205 on the second frequency starts at 255.
+        SCOPED_TRACE("band value " + std::to_string(c.bandValue));
+        ByteString img = sim::sampleImage();
+        img[92 + 12] = c.bandValue;
+        RigOptions o;
+        o.image = img;
+        SimRig rig(o);
+        ASSERT_TRUE(rig.connect());
+        ASSERT_TRUE(rig.keyOn(kLineTxf, kKeyEnter));
+        ASSERT_TRUE(rig.runUntil([&] { return rig.procStep() == 3; }, 5000));
+        ASSERT_EQ(rig.value(kLineTxf), c.bandValue);
+        for (int i = 0; i < 3; ++i) ASSERT_TRUE(rig.keyOn(kLineTxf, kKeyRight));
+        rig.runFor(1000);
+        ASSERT_TRUE(rig.keyOn(kLineTxf, kKeyEnter));
+        ASSERT_TRUE(rig.runUntil(
+            [&] { return rig.consoleLine(kLineTxf).find("2nd TX Freq") != std::string::npos; },
+            5000));
+        rig.runFor(1000);
+        EXPECT_EQ(rig.value(kLineTxf), c.secondStart);
+        EXPECT_TRUE(rig.messages().empty());
+    }
 }
 
 TEST(TxfProcedure, TcxoModeWritesAFlatTableWithOneConfirmation) {

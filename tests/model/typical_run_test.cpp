@@ -384,6 +384,27 @@ TEST(TypicalRun, NonDecimalFrequencyShowsInvalid) {
     EXPECT_TRUE(rig.inCycle());
 }
 
+// "Connect" again while the memory streams in: the radio sends on to the end, the program starts
+// afresh and either gets through or says once that the line failed; it never hangs.
+TEST(TypicalRun, ConnectAgainDuringTheCloneRead) {
+    SimRig rig;
+    ASSERT_TRUE(rig.click(0));
+    rig.runFor(5000);
+    ASSERT_EQ(rig.opStep(), 2);
+    ASSERT_TRUE(rig.click(0));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.inCycle() || !rig.messages().empty(); }, 60000));
+    EXPECT_LE(rig.messages().size(), 1u);
+    ASSERT_TRUE(rig.runUntil([&] { return rig.radio().pendingCount() == 0; }, 30000));
+    if (!rig.inCycle()) {
+        ASSERT_TRUE(rig.connect());
+    }
+    rig.runFor(5000);
+    EXPECT_LE(rig.messages().size(), 1u);
+    EXPECT_EQ(rig.consoleLine(kLinePowerHi), " Power(Hi): 200 [################----]");
+    EXPECT_EQ(rig.adLines()[3], "LVIN :100:64h:  1.96V");
+    EXPECT_EQ(rig.program().boundary().failures(), 0);
+}
+
 // Every fault of the line, the port and the radio ends with its message, the port closed and
 // the controller idle; once the fault is gone the next "Connect" works.
 TEST(TypicalRun, FaultsEndWithTheirMessageAndTheNextConnectWorks) {
@@ -444,6 +465,15 @@ TEST(TypicalRun, FaultsEndWithTheirMessageAndTheNextConnectWorks) {
          // Cut in the middle of an answer: the re-send then gets no echo either.
          [&](SimRig& r) { faults(r).cutAfterBytes = r.radio().bytesSent() + 20; },
          fullChecklistText("Cannot access COM port"), rightRadio},
+        {"port taken by another program while released", true,
+         [](SimRig& r) {
+             r.program().event("the menu",
+                               [&] { r.program().window().mnuOptionSelAutoRelease_Click(1); });
+             ASSERT_TRUE(r.runUntil([&] { return !r.simPort().portOpen(); }, 3000));
+             r.simPort().setFailOpen(true);
+         },
+         fullChecklistText("Cannot access COM 1."),
+         [](SimRig& r) { r.simPort().setFailOpen(false); }},
         {"noise in the cycle", true, [&](SimRig& r) { faults(r).noise = true; }, "",
          [&](SimRig& r) { faults(r).noise = false; }},
     };
