@@ -465,6 +465,14 @@ TEST(TypicalRun, FaultsEndWithTheirMessageAndTheNextConnectWorks) {
          // Cut in the middle of an answer: the re-send then gets no echo either.
          [&](SimRig& r) { faults(r).cutAfterBytes = r.radio().bytesSent() + 20; },
          fullChecklistText("Cannot access COM port"), rightRadio},
+        {"an answer with a model code that is not decimal", true,
+         [](SimRig& r) {
+             r.tap().rewriteAdjustAnswers([](ByteString f) {
+                 f[6] = 0x5A;
+                 return f;
+             });
+         },
+         fullChecklistText("Illegal data."), [](SimRig&) {}},
         {"port taken by another program while released", true,
          [](SimRig& r) {
              r.program().event("the menu",
