@@ -14,26 +14,15 @@
 #include "app/program.h"
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_message_box.h"
+#include "platform/support/window_support.h"
 #include "sim/sim_radio.h"
 #include "sim/sim_serial_port.h"
 
 namespace kv7 {
 namespace {
 
-std::string constIniPath() {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "data" /
-            "Const.ini")
-        .string();
-}
-
-class NullTimer : public HeartbeatTimer {
-  public:
-    void setEnabled(bool on) override { on_ = on; }
-    bool enabled() const override { return on_; }
-
-  private:
-    bool on_ = false;
-};
+using test::constIniPath;
+using test::NullTimer;
 
 class ConnectWindowTest : public ::testing::Test {
   protected:

@@ -20,6 +20,7 @@
 #include "platform/qt/qt_heartbeat.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/support/pty_pair.h"
+#include "platform/support/radio_sim_process.h"
 #include "protocol/tick.h"
 #include "sim/sim_options.h"
 #include "sim/sim_radio.h"
@@ -66,37 +67,6 @@ ByteString imageServedWith(const QStringList& args) {
     return sim::sampleImage(cl.options);
 }
 
-// kv7-radio-sim as a child process; its first line of output is the terminal to open.
-class SimProcess {
-  public:
-    ~SimProcess() { stop(); }
-
-    bool start(const QStringList& args) {
-        proc_.setProgram(QString::fromUtf8(kSimProgram));
-        proc_.setArguments(args);
-        proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        proc_.start();
-        if (!proc_.waitForStarted(5000)) return false;
-        if (!pumpUntil([this] { return proc_.canReadLine(); }, 5000)) return false;
-        slave_ = QString::fromUtf8(proc_.readLine()).trimmed().toStdString();
-        return !slave_.empty();
-    }
-    void stop() {
-        if (proc_.state() == QProcess::NotRunning) return;
-        proc_.terminate();
-        if (!proc_.waitForFinished(3000)) kill();
-    }
-    void kill() {
-        proc_.kill();
-        proc_.waitForFinished(3000);
-    }
-    const std::string& slave() const { return slave_; }
-
-  private:
-    QProcess proc_;
-    std::string slave_;
-};
-
 // One program, as the platform builds it, with the fake window and a recording message box.
 struct ProgramRig {
     explicit ProgramRig(const QString& dir)
@@ -141,8 +111,8 @@ class FaultMatrixTest : public ::testing::Test {
     }
 
     // COM 1 becomes the terminal of this simulator (the port is looked up at every opening).
-    void pointComOneAt(const SimProcess& sim) {
-        test::writePortsFile(dir.path(), "COM1=" + sim.slave() + "\r\n");
+    void pointComOneAt(const test::RadioSimProcess& sim) {
+        test::writePortsFile(dir.path(), "COM1=" + sim.slavePath() + "\r\n");
     }
 
     QTemporaryDir dir;
@@ -226,8 +196,8 @@ TEST_F(FaultMatrixTest, EachFaultIsReportedOnceAndTheNextConnectWorks) {
         for (size_t i = 0; i < served.size(); ++i) before[i] = static_cast<uint8_t>(~served[i]);
         ASSERT_EQ(rig.program.radio().eepImage.WriteBlock(0, before), 0);
 
-        auto faulty = std::make_unique<SimProcess>();
-        ASSERT_TRUE(faulty->start(row.simArgs));
+        auto faulty = std::make_unique<test::RadioSimProcess>();
+        ASSERT_TRUE(faulty->start(kSimProgram, row.simArgs));
         pointComOneAt(*faulty);
         rig.click(0);
 
@@ -287,8 +257,8 @@ TEST_F(FaultMatrixTest, EachFaultIsReportedOnceAndTheNextConnectWorks) {
 
         // A healthy radio on a fresh terminal connects at once.
         const size_t shown = rig.messages.shown.size();
-        SimProcess good;
-        ASSERT_TRUE(good.start(healthyArgs));
+        test::RadioSimProcess good;
+        ASSERT_TRUE(good.start(kSimProgram, healthyArgs));
         pointComOneAt(good);
         rig.click(0);
         faulty.reset();  // the port was closed by the click
@@ -307,8 +277,8 @@ TEST_F(FaultMatrixTest, EachFaultIsReportedOnceAndTheNextConnectWorks) {
 TEST_F(FaultMatrixTest, ReloadReadsEveryValueWithoutWaitingForTheHeartbeat) {
     ProgramRig rig(dir.path());
     ASSERT_EQ(rig.program.Main([] { return false; }), StartResult::Running);
-    SimProcess sim;
-    ASSERT_TRUE(sim.start({"--no-pacing"}));
+    test::RadioSimProcess sim;
+    ASSERT_TRUE(sim.start(kSimProgram, {"--no-pacing"}));
     pointComOneAt(sim);
     rig.click(0);
     ASSERT_TRUE(pumpUntil([&] { return rig.consoleLoaded() && rig.atRest(); }, 20000));

@@ -23,17 +23,15 @@
 #include "app/program.h"
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_message_box.h"
+#include "platform/support/window_support.h"
 #include "sim/sim_radio.h"
 #include "sim/sim_serial_port.h"
 
 namespace kv7 {
 namespace {
 
-std::string constIniPath() {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "data" /
-            "Const.ini")
-        .string();
-}
+using test::constIniPath;
+using test::NullTimer;
 
 template <typename Pred>
 bool waitUntil(Pred pred, int ms = 2000) {
@@ -45,15 +43,6 @@ bool waitUntil(Pred pred, int ms = 2000) {
     }
     return true;
 }
-
-class NullTimer : public HeartbeatTimer {
-  public:
-    void setEnabled(bool on) override { on_ = on; }
-    bool enabled() const override { return on_; }
-
-  private:
-    bool on_ = false;
-};
 
 // Counts the key presses that reach a widget.
 class KeyCounter : public QObject {

@@ -13,6 +13,7 @@
 #include "platform/qt/qt_heartbeat.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/support/pty_pair.h"
+#include "platform/support/radio_sim_process.h"
 #include "protocol/radio.h"
 #include "protocol/sequencer.h"
 #include "serial/serial_link.h"
@@ -28,41 +29,6 @@ constexpr const char* kSimProgram = KV7_RADIO_SIM;
 #else
 constexpr const char* kSimProgram = nullptr;
 #endif
-
-// kv7-radio-sim as a child process; its first line of output is the terminal to open.
-class RadioSimProcess {
-  public:
-    ~RadioSimProcess() {
-        if (proc_.state() == QProcess::NotRunning) return;
-        proc_.terminate();
-        if (!proc_.waitForFinished(3000)) {
-            proc_.kill();
-            proc_.waitForFinished(3000);
-        }
-    }
-
-    bool start(const QStringList& args) {
-        proc_.setProgram(QString::fromUtf8(kSimProgram));
-        proc_.setArguments(args);
-        proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        proc_.start();
-        if (!proc_.waitForStarted(5000)) return false;
-        if (!pumpUntil([this] { return proc_.canReadLine(); }, 5000)) return false;
-        slavePath_ = QString::fromUtf8(proc_.readLine()).trimmed().toStdString();
-        return !slavePath_.empty();
-    }
-
-    void kill() {
-        proc_.kill();
-        proc_.waitForFinished(3000);
-    }
-
-    const std::string& slavePath() const { return slavePath_; }
-
-  private:
-    QProcess proc_;
-    std::string slavePath_;
-};
 
 // The program's pieces around the link, with the window's parts reduced to records.
 class SimRig : public LinkClient, public SubNameChecker, public CloneErrorReporter {
@@ -140,7 +106,7 @@ class RadioSimLinkTest : public ::testing::Test {
 
     // Starts the radio and the program's link with COM 1 pointed at it.
     void startRig(const QStringList& simArgs) {
-        ASSERT_TRUE(sim.start(simArgs));
+        ASSERT_TRUE(sim.start(kSimProgram, simArgs));
         const QString settings =
             test::writePortsFile(dir.path(), "COM1=" + sim.slavePath() + "\r\n");
         rig = std::make_unique<SimRig>(settings.toStdString(), dir.path().toStdString());
@@ -153,7 +119,7 @@ class RadioSimLinkTest : public ::testing::Test {
     }
 
     QTemporaryDir dir;
-    RadioSimProcess sim;
+    test::RadioSimProcess sim;
     std::unique_ptr<SimRig> rig;
 };
 

@@ -1,0 +1,24 @@
+#pragma once
+#include <QProcess>
+#include <QStringList>
+#include <string>
+
+namespace kv7::test {
+
+// kv7-radio-sim as a child process; its first line of output is the terminal to open.
+class RadioSimProcess {
+  public:
+    ~RadioSimProcess() { stop(); }
+
+    // Starts the program at `program` with `args` and reads the terminal's path.
+    bool start(const char* program, const QStringList& args);
+    void stop();  // SIGTERM, then SIGKILL when it does not end
+    void kill();  // the radio gone at once, as a pulled cable
+    const std::string& slavePath() const { return slavePath_; }
+
+  private:
+    QProcess proc_;
+    std::string slavePath_;
+};
+
+}  // namespace kv7::test
