@@ -156,9 +156,13 @@ bool clsIndOp_RigKV7::RigKV7Prop_EditEnabled() const {
     return opStep_ > kCloneRead && opStep_ <= kCycleEnd;
 }
 
-bool clsIndOp_RigKV7::RigKV7Prop_DispPara() const { return opStep_ == kDispPara; }
+bool clsIndOp_RigKV7::RigKV7Prop_DispPara() const {
+    return opStep_ == kDispPara;
+}
 
-void clsIndOp_RigKV7::setWaitE8Required(int32_t wt) { waitE8Ms_ = wt; }
+void clsIndOp_RigKV7::setWaitE8Required(int32_t wt) {
+    waitE8Ms_ = wt;
+}
 
 bool clsIndOp_RigKV7::RigKV7Prop_ReadParametersFromExtFile() {
     return ReadConstantsFile(constFilePath_, constRev20_, constRev10_);
@@ -207,18 +211,17 @@ void clsIndOp_RigKV7::RigOpFunc_FormLayout() {
         f = FormLayoutNumbers(input());
     }
     auto place = [](Control& c, const LayoutRect& r) { c.Move(r.left, r.top, r.width, r.height); };
+    // Shown, and moved to the end of the tab order (in the order of these calls).
+    auto lastInTabOrder = [&place](Control& c, const LayoutRect& r) {
+        place(c, r);
+        c.setTabStop(true);
+        c.setTabIndex(9999);
+        c.setVisible(true);
+    };
     for (int i = 0; i < 3; ++i) {
-        Button& b = view_.cmd00(i);
-        place(b, f.cmd00[i]);
-        b.setTabStop(true);
-        b.setTabIndex(9999);
-        b.setVisible(true);
+        lastInTabOrder(view_.cmd00(i), f.cmd00[i]);
     }
-    CheckBox& check = view_.Check1();
-    place(check, f.check1);
-    check.setTabStop(true);
-    check.setTabIndex(9999);
-    check.setVisible(true);
+    lastInTabOrder(view_.Check1(), f.check1);
     place(view_.fra01(0), f.frame);
     place(view_.fra01(1), f.frame);
     place(view_.fra01(3), f.frame);
@@ -236,11 +239,7 @@ void clsIndOp_RigKV7::RigOpFunc_FormLayout() {
     view_.lblTitle().setVisible(true);
     place(view_.lblProgress(), f.lblProgress);
     view_.lblProgress().setVisible(true);
-    TextBox& text = view_.txtDispPara();
-    place(text, f.txtDispPara);
-    text.setTabStop(true);
-    text.setTabIndex(9999);
-    text.setVisible(true);
+    lastInTabOrder(view_.txtDispPara(), f.txtDispPara);
 }
 
 bool clsIndOp_RigKV7::RigOpFunc_CheckSubNameLegal(const std::string& nameS) {
@@ -426,7 +425,8 @@ void clsIndOp_RigKV7::UpdateControls() {
     view_.Check1().setEnabled(opStep_ != kCloneRead);
 }
 
-// ---- console events ------------------------------------------------------------------------------
+// ---- console events
+// ------------------------------------------------------------------------------
 
 std::string clsIndOp_RigKV7::ConsEv_Disp(clsConsole& objConsole, int16_t& Index, int16_t evNo,
                                          int16_t val) {
@@ -453,8 +453,7 @@ void clsIndOp_RigKV7::ConsEv_SendE8(clsConsole& objConsole, int16_t& Index, int1
     if (evNo != 0) return;
     if (val < 0 || val > 40) throw SubscriptError("channel list index out of range");
     const int16_t ch = chList_[val];
-    seq_.easySendE8NoAnswer(HexByte(objConsole.E8Command(Index)) +
-                            ByteToAsciiHexText(static_cast<int16_t>(ch + 1)));
+    seq_.easySendE8NoAnswer(commandText(objConsole.E8Command(Index), static_cast<int16_t>(ch + 1)));
     curCh_ = ch;
 }
 
@@ -488,7 +487,8 @@ void clsIndOp_RigKV7::ConsEv_Enter(clsConsole&, int16_t& Index, int16_t evNo, in
     for (int16_t s = 0; s < 4; ++s) console_.Disp(static_cast<int16_t>(idxBpfT1_ + s));
 }
 
-// ---- monitor readings ----------------------------------------------------------------------------
+// ---- monitor readings
+// ----------------------------------------------------------------------------
 
 bool clsIndOp_RigKV7::ReadAdChannel(int16_t channel, bool first) {
     return readMonitor(0, channel, channel, lastAd_[channel], first);
@@ -498,8 +498,8 @@ bool clsIndOp_RigKV7::ReadDaChannel(int16_t number, bool first) {
     return readMonitor(1, number, static_cast<int16_t>(number + 6), lastDa_[number], first);
 }
 
-bool clsIndOp_RigKV7::readMonitor(int16_t listNo, int16_t row, int16_t requestValue,
-                                  int16_t& last, bool first) {
+bool clsIndOp_RigKV7::readMonitor(int16_t listNo, int16_t row, int16_t requestValue, int16_t& last,
+                                  bool first) {
     if (first) {
         seq_.easySendE8ReqAnswer(commandText(kCmdMonitor, requestValue));
         return false;
@@ -519,7 +519,8 @@ bool clsIndOp_RigKV7::readMonitor(int16_t listNo, int16_t row, int16_t requestVa
     return true;
 }
 
-// ---- adjustment procedures -----------------------------------------------------------------------
+// ---- adjustment procedures
+// -----------------------------------------------------------------------
 
 bool clsIndOp_RigKV7::RunProcedure() {
     const int16_t p = procStep_;
