@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -55,6 +56,13 @@ constexpr const char* kDefaultConst = "Const.ini";
 constexpr double kLineBytesPerSecond = 960.0;  // 9600 baud, 10 bits a byte
 constexpr int kHeartbeatMs = 50;
 constexpr int kKeyRight = 39;
+constexpr int kKeyEnter = 13;
+constexpr int16_t kLineBpfT2 = 8;
+constexpr int16_t kLineTxf = 11;
+constexpr int16_t kCmdBpfT2 = 13;
+// A sweep point: the setting's echo, the SD request's echo and its answer, 13 bytes each.
+constexpr int kSweepPointBytes = 39;
+constexpr int kTxfEntryBytes = 13;  // one table entry's echo
 
 struct Options {
     std::string sim = kDefaultSim;
@@ -237,6 +245,8 @@ struct WallResults {
     double cloneFinishMs = 0;  // last byte read to the console loaded
     std::vector<double> refreshMs;
     std::vector<int64_t> refreshBytes;
+    std::vector<double> sweepPointMs;  // from one setting on the line to the next
+    std::vector<double> txfEntryMs;    // from one table entry on the line to the next
     double idleCpuPercent = 0;
     double idleSeconds = 0;
     long maxRssKiB = 0;
@@ -276,6 +286,22 @@ class SimProcess {
     QProcess proc_;
     std::string slave_;
 };
+
+// Milliseconds between the writes of consecutive adjustment commands that `keep` selects, from
+// write `from` on; gaps of a settling wait or longer are not steps of the run.
+std::vector<double> commandSteps(const std::vector<Write>& writes, size_t from,
+                                 const std::function<bool(int)>& keep) {
+    std::vector<double> steps;
+    int64_t last = -1;
+    for (size_t i = from; i < writes.size(); ++i) {
+        const ByteString& w = writes[i].bytes;
+        if (w.size() != 13 || w[4] != 0xE8 || !keep(w[9])) continue;
+        if (last >= 0 && writes[i].atUs - last < 200000)
+            steps.push_back(double(writes[i].atUs - last) / 1000.0);
+        last = writes[i].atUs;
+    }
+    return steps;
+}
 
 bool runWall(const Options& o, WallResults& r, std::string& error) {
     SimProcess sim;
@@ -404,6 +430,50 @@ bool runWall(const Options& o, WallResults& r, std::string& error) {
         r.refreshBytes.push_back(watch.bytesInAt - before);
         pumpUntil([&] { return atRest(program); }, 2000);
     }
+
+    // The technician's Enter on a console line, as the window passes it on.
+    auto enterOn = [&](int16_t line) {
+        window.lboConsole().setListIndex(line);
+        program.event("the key", [&] { program.window().Form_KeyDown(kKeyEnter, false); });
+        program.consoleKeyDown(kKeyEnter, false);
+    };
+    auto procStepIn = [&](int lo, int hi) {
+        const int16_t s = program.controller().procStep();
+        return s >= lo && s <= hi;
+    };
+
+    // One BPF stage swept: every setting from -128 to 127, each with its SD reading.
+    size_t from = port.writes().size();
+    enterOn(kLineBpfT2);
+    if (!pumpUntil([&] { return procStepIn(6, 10); }, 3000) ||
+        !pumpUntil([&] { return !procStepIn(6, 10) && atRest(program); }, 120000)) {
+        error = "the BPF sweep did not finish";
+        r.messages = messages.shown;
+        return false;
+    }
+    r.sweepPointMs = commandSteps(port.writes(), from, [](int n) { return n == kCmdBpfT2; });
+
+    // The TXF procedure: the first setting as found, the second as offered, the table written.
+    enterOn(kLineTxf);
+    bool txfOk = pumpUntil([&] { return program.controller().procStep() == 3; }, 5000);
+    pumpFor(1000);
+    enterOn(kLineTxf);
+    txfOk = txfOk && pumpUntil(
+                         [&] {
+                             return window.consoleWidget()->item(kLineTxf)->text().contains(
+                                 QStringLiteral("2nd TX Freq"));
+                         },
+                         5000);
+    pumpFor(1000);
+    from = port.writes().size();
+    enterOn(kLineTxf);
+    txfOk = txfOk && pumpUntil([&] { return !procStepIn(1, 5) && atRest(program); }, 20000);
+    if (!txfOk) {
+        error = "the TXF procedure did not finish";
+        r.messages = messages.shown;
+        return false;
+    }
+    r.txfEntryMs = commandSteps(port.writes(), from, [](int n) { return n >= 0x10 && n <= 0x37; });
 
     // Connected and idle.
     pumpFor(500);
@@ -658,6 +728,18 @@ int run(const Options& o) {
                1) +
              " ms",
          fixed(refreshFloorMs, 1) + " ms", fixed(worstRatio, 3), "<= 1.3", worstRatio <= 1.3});
+
+    auto perStep = [&](const std::string& what, const std::vector<double>& steps, int bytes) {
+        const double floorMs = double(bytes) * 1000.0 / kLineBytesPerSecond;
+        const double median = percentile(steps, 0.5);
+        const double worst = steps.empty() ? 0 : *std::max_element(steps.begin(), steps.end());
+        add({what + " (median / worst of " + std::to_string(steps.size()) + ")",
+             fixed(median, 1) + " / " + fixed(worst, 1) + " ms",
+             fixed(floorMs, 1) + " ms (" + std::to_string(bytes) + " B)",
+             fixed(median / floorMs, 2) + " / " + fixed(worst / floorMs, 2), "-", !steps.empty()});
+    };
+    perStep("BPF sweep point, setting to next setting", w.sweepPointMs, kSweepPointBytes);
+    perStep("TXF table entry, entry to next entry", w.txfEntryMs, kTxfEntryBytes);
 
     std::vector<Press> presses;
     if (!runLatency(o, presses, error)) {

@@ -113,13 +113,19 @@ bool frmCom::comSendEnable() const {
 }
 
 void frmCom::setComOpen(bool v) {
-    if (v && !MsCom_.portOpen()) {
+    const bool opening = v && !MsCom_.portOpen();
+    if (opening) {
         MsCom_.setCommPort(comPortNum_);
         MsCom_.setSettings(std::to_string(comBaud_) + ",N,8,1");
     }
     // Platform errors from here on are collected, not raised.
-    bool platformError = !MsCom_.clearOutBuffer();
-    if (MsCom_.portOpen() != v) platformError = !MsCom_.setPortOpen(v) || platformError;
+    bool platformError = false;
+    if (MsCom_.portOpen() != v) platformError = !MsCom_.setPortOpen(v);
+    // Every request asks for an open port. The transmit buffer is emptied only on a fresh
+    // opening: on an open port it still holds the frames of earlier requests on their way to
+    // the radio (an adjustment command that expects no answer is done as soon as it is
+    // written), and emptying it would destroy them.
+    if (opening && !platformError) platformError = !MsCom_.clearOutBuffer();
     if (platformError && v) {
         MsCom_.setPortOpen(false);
         errCannotOpen_ = true;

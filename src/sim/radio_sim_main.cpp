@@ -5,10 +5,14 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -66,27 +70,30 @@ int openMaster(std::string& slavePath) {
     return master;
 }
 
-void logFrames(const kv7::ByteString& bytes, kv7::ByteString& partial) {
-    for (uint8_t b : bytes) {
-        partial.push_back(b);
-        if (b != 0xFD) continue;
-        std::string line = "rx:";
-        char hex[4];
-        for (uint8_t c : partial) {
-            std::snprintf(hex, sizeof hex, " %02X", c);
-            line += hex;
-        }
-        std::cerr << line << '\n';
-        partial.clear();
+// "frame: EE EF E0 22 51 00 00" or "cut: EE EF E8 22".
+std::string frameLine(const kv7::ByteString& record, bool malformed) {
+    std::string line = malformed ? "cut:" : "frame:";
+    char hex[4];
+    for (uint8_t c : record) {
+        std::snprintf(hex, sizeof hex, " %02X", c);
+        line += hex;
     }
-    if (partial.size() > 600) partial.clear();
+    return line;
 }
 
-// Serves whoever holds the slave side until a signal asks to stop.
+timespec unitsToTimespec(int64_t units) {
+    const int64_t ns = units * 1000000000 / kv7::sim::kLineUnitsPerSecond;
+    return timespec{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+}
+
+// Serves whoever holds the slave side until a signal asks to stop. With a paced intake the
+// program's bytes are read off the terminal one at a time, each when the line has carried the
+// one before: what the program has written but the line has not carried yet stays in the
+// terminal's queue, where the program's own flush can still destroy it.
 int serve(int master, kv7::sim::SimRadio& radio, bool verbose) {
+    const bool paced = radio.options().pacedIntake;
     bool connected = false;
     kv7::ByteString unsent;  // due bytes the terminal did not take yet
-    kv7::ByteString logPartial;
     std::vector<uint8_t> buf(4096);
     while (!stopRequested) {
         if (!connected) {
@@ -104,20 +111,22 @@ int serve(int master, kv7::sim::SimRadio& radio, bool verbose) {
             poll(nullptr, 0, 50);
             continue;
         }
-        const int32_t next = radio.msUntilNext();
-        int timeout = unsent.empty() ? (next < 0 ? 200 : next) : 10;
-        pollfd p{master, static_cast<short>(POLLIN | (unsent.empty() ? 0 : POLLOUT)), 0};
-        const int n = poll(&p, 1, timeout);
+        const int64_t next = radio.unitsUntilNext();
+        const bool takeIn = !paced || radio.inboundPending() == 0;
+        int64_t wait = next < 0 ? kv7::sim::kLineUnitsPerSecond / 5 : next;
+        if (!unsent.empty()) wait = std::min<int64_t>(wait, kv7::sim::kLineUnitsPerSecond / 100);
+        const timespec timeout = unitsToTimespec(wait);
+        pollfd p{master, static_cast<short>((takeIn ? POLLIN : 0) | (unsent.empty() ? 0 : POLLOUT)),
+                 0};
+        const int n = ppoll(&p, 1, &timeout, nullptr);
         if (n < 0) {
             if (errno == EINTR) continue;
             return 1;
         }
-        if (p.revents & POLLIN) {
-            const ssize_t got = read(master, buf.data(), buf.size());
+        if (takeIn && (p.revents & POLLIN)) {
+            const ssize_t got = read(master, buf.data(), paced ? 1 : buf.size());
             if (got > 0) {
-                const kv7::ByteString bytes(buf.begin(), buf.begin() + got);
-                if (verbose) logFrames(bytes, logPartial);
-                radio.receive(bytes);
+                radio.receive(kv7::ByteString(buf.begin(), buf.begin() + got), paced);
             } else if (got < 0 && errno == EIO) {
                 p.revents |= POLLHUP;
             }
@@ -126,7 +135,6 @@ int serve(int master, kv7::sim::SimRadio& radio, bool verbose) {
             connected = false;
             radio.dropLine();
             unsent.clear();
-            logPartial.clear();
             if (verbose) std::cerr << "program closed the port\n";
             continue;
         }
@@ -172,8 +180,33 @@ int main(int argc, char** argv) {
     }
     std::cout << slavePath << std::endl;
 
+    std::ofstream frameLog;
+    if (!cl.frameLogFile.empty()) {
+        frameLog.open(cl.frameLogFile, std::ios::out | std::ios::trunc);
+        if (!frameLog) {
+            std::cerr << "kv7-radio-sim: cannot write " << cl.frameLogFile << '\n';
+            close(master);
+            return 1;
+        }
+    }
+
     kv7::SteadyTickSource ticks;
     SimRadio radio(ticks, cl.options, image);
+    // Single bytes take about a millisecond on the line: the radio runs on a clock finer than
+    // the tick count.
+    const auto start = std::chrono::steady_clock::now();
+    radio.setClock([start] {
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
+        return static_cast<int64_t>(ns * (kLineUnitsPerSecond / 1000) / 1000000);
+    });
+    radio.setFrameListener([&](const kv7::ByteString& record, bool malformed) {
+        if (!cl.verbose && !frameLog.is_open()) return;
+        const std::string line = frameLine(record, malformed);
+        if (cl.verbose) std::cerr << line << '\n';
+        if (frameLog.is_open()) frameLog << line << std::endl;
+    });
     const int rc = serve(master, radio, cl.verbose);
     close(master);
     return rc;

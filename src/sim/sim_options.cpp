@@ -93,6 +93,11 @@ bool parseSimArguments(const std::vector<std::string>& args, SimCommandLine& out
             out.verbose = true;
         } else if (a == "--no-pacing") {
             o.pacing = false;
+        } else if (a == "--instant-intake") {
+            o.pacedIntake = false;
+        } else if (a == "--frame-log") {
+            if (!value(v)) return false;
+            out.frameLogFile = v;
         } else if (a == "--image") {
             if (!value(v)) return false;
             out.imageFile = v;
@@ -174,6 +179,8 @@ std::string simUsage() {
          "  --sub-name XXXX       sub name, four hex digits (default 0200)\n"
          "  --channel-type 0|1    channel type flag in the identification (default 0)\n"
          "  --no-pacing           send at once instead of 960 bytes/s\n"
+         "  --instant-intake      take the program's bytes off the line at once instead of\n"
+         "                        at 960 bytes/s (unsent bytes then never meet a flush)\n"
          "  --answer-delay MS     turnaround before each answer (default 5)\n"
          "  --lenient-identity    also serve requests that carry other codes\n"
          "  --temperature C       temperature of the radio in degrees C (default 25)\n"
@@ -199,6 +206,9 @@ std::string simUsage() {
          "  --fault-sub-name      identify with sub name 0300\n"
          "\n"
          "  --verbose             print the frames received on standard error\n"
+         "  --frame-log FILE      write every frame received to FILE, one line each:\n"
+         "                        \"frame: EE EF ...\" (the record between FE FE and FD) or\n"
+         "                        \"cut: ...\" for a frame cut off or malformed\n"
          "  --help                this text\n";
     return s.str();
 }

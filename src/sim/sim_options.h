@@ -30,8 +30,12 @@ struct Plateau {
 struct SimOptions {
     std::string modelCode = "2251";  // four hex digits, sent as two bytes
     std::string subName = "0200";
-    bool channelType = false;   // bit 5 of identification data byte 39
-    bool pacing = true;         // 960 bytes/s (9600 baud 8N1); off: everything is due at once
+    bool channelType = false;  // bit 5 of identification data byte 39
+    bool pacing = true;        // 960 bytes/s (9600 baud 8N1); off: everything is due at once
+    // The program's bytes are taken off the line at 960 bytes/s too, so what the program wrote
+    // but the line has not carried yet can still be destroyed by a flush of the port. Off: the
+    // line swallows every byte at once (which hides every fault of that kind).
+    bool pacedIntake = true;
     int32_t answerDelayMs = 5;  // turnaround between the end of a request and the answer
     // Requests other than identification are ignored unless they carry this radio's codes.
     bool strictIdentity = true;
@@ -60,7 +64,8 @@ struct SimCommandLine {
     SimOptions options;
     std::string imageFile;  // empty: the built-in sample image
     bool help = false;
-    bool verbose = false;  // frames received, on standard error
+    bool verbose = false;      // frames received, on standard error
+    std::string frameLogFile;  // every frame received, one line each; empty: none
 };
 bool parseSimArguments(const std::vector<std::string>& args, SimCommandLine& out,
                        std::string& error);

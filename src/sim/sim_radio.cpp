@@ -14,8 +14,8 @@ constexpr uint8_t kPreamble = 0xFE;
 constexpr uint8_t kEnd = 0xFD;
 constexpr uint8_t kRadio = 0xEE;
 constexpr uint8_t kController = 0xEF;
-constexpr int64_t kUnitsPerMs = 96;     // 1/96000 s
-constexpr int64_t kUnitsPerByte = 100;  // 10 bits at 9600 baud
+constexpr int64_t kUnitsPerMs = kLineUnitsPerSecond / 1000;
+constexpr int64_t kUnitsPerByte = kLineUnitsPerByte;
 constexpr size_t kMaxRecord = 512;
 constexpr int32_t kBlockSize = 16;
 constexpr uint8_t kSignature[] = {'V', 'e', 'x', 'o', ' ', 'I', 'n', 'c', '.'};
@@ -77,6 +77,7 @@ void SimRadio::setImage(const ByteString& image) {
 }
 
 int64_t SimRadio::now() {
+    if (unitsNow_) return unitsNow_();
     const int32_t t = ticks_.GetTickCount();
     if (!clockStarted_) {
         clockStarted_ = true;
@@ -108,7 +109,7 @@ void SimRadio::queueByte(uint8_t b, int64_t start) {
 }
 
 void SimRadio::queueEcho(uint8_t b) {
-    if (!options_.faults.noEcho) queueByte(b, now());
+    if (!options_.faults.noEcho) queueByte(b, rxTime_);
 }
 
 ByteString SimRadio::frame(const ByteString& payload) const {
@@ -122,7 +123,7 @@ ByteString SimRadio::frame(const ByteString& payload) const {
 
 void SimRadio::queueFrame(const ByteString& payload, int32_t delayMs) {
     if (options_.faults.noAnswer) return;
-    const int64_t start = std::max(now(), lineFree_) + int64_t{delayMs} * kUnitsPerMs;
+    const int64_t start = std::max(rxTime_, lineFree_) + int64_t{delayMs} * kUnitsPerMs;
     if (options_.faults.noise) {
         for (int i = 0; i < 3; ++i) {
             noiseSeed_ = noiseSeed_ * 1103515245u + 12345u;
@@ -135,6 +136,7 @@ void SimRadio::queueFrame(const ByteString& payload, int32_t delayMs) {
 }
 
 ByteString SimRadio::takeDue(size_t max) {
+    advance();
     const int64_t t = now();
     ByteString out;
     while (!line_.empty() && out.size() < max && line_.front().due <= t) {
@@ -144,16 +146,29 @@ ByteString SimRadio::takeDue(size_t max) {
     return out;
 }
 
+int64_t SimRadio::unitsUntilNext() {
+    advance();
+    const int64_t t = now();
+    int64_t next = -1;
+    for (const std::deque<LineByte>* q : {&line_, &inbound_}) {
+        if (q->empty()) continue;
+        const int64_t wait = std::max<int64_t>(q->front().due - t, 0);
+        next = next < 0 ? wait : std::min(next, wait);
+    }
+    return next;
+}
+
 int32_t SimRadio::msUntilNext() {
-    if (line_.empty()) return -1;
-    const int64_t wait = line_.front().due - now();
-    if (wait <= 0) return 0;
+    const int64_t wait = unitsUntilNext();
+    if (wait < 0) return -1;
     return static_cast<int32_t>((wait + kUnitsPerMs - 1) / kUnitsPerMs);
 }
 
 void SimRadio::dropLine() {
     line_.clear();
+    inbound_.clear();
     lineFree_ = now();
+    inboundFree_ = lineFree_;
     rx_ = Rx::Outside;
     record_.clear();
     writeOpen_ = false;
@@ -161,12 +176,52 @@ void SimRadio::dropLine() {
 
 // ---- receiving ----
 
-void SimRadio::receive(const ByteString& bytes) {
+void SimRadio::receive(const ByteString& bytes, bool backToBack) {
+    advance();
+    const int64_t t = now();
     for (uint8_t b : bytes) {
-        if (lineCut()) return;  // a dead line carries nothing either way
-        queueEcho(b);
-        rxByte(b);
+        if (!options_.pacedIntake) {
+            rxTime_ = t;
+            takeIn(b);
+            continue;
+        }
+        int64_t begin = std::max(t, inboundFree_);
+        if (backToBack && inboundFree_ < t && t - inboundFree_ <= kUnitsPerByte)
+            begin = inboundFree_;
+        inboundFree_ = begin + kUnitsPerByte;
+        inbound_.push_back({b, inboundFree_});
     }
+    advance();
+}
+
+size_t SimRadio::inboundPending() {
+    advance();
+    return inbound_.size();
+}
+
+void SimRadio::flushInbound() {
+    advance();
+    const int64_t t = now();
+    // The byte already on the wire is beyond the reach of a flush.
+    const bool onWire = !inbound_.empty() && inbound_.front().due - kUnitsPerByte <= t;
+    inbound_.erase(inbound_.begin() + (onWire ? 1 : 0), inbound_.end());
+    inboundFree_ = onWire ? inbound_.front().due : std::min(inboundFree_, t);
+}
+
+void SimRadio::advance() {
+    const int64_t t = now();
+    while (!inbound_.empty() && inbound_.front().due <= t) {
+        const LineByte in = inbound_.front();
+        inbound_.pop_front();
+        rxTime_ = in.due;
+        takeIn(in.value);
+    }
+}
+
+void SimRadio::takeIn(uint8_t b) {
+    if (lineCut()) return;  // a dead line carries nothing either way
+    queueEcho(b);
+    rxByte(b);
 }
 
 void SimRadio::rxByte(uint8_t b) {
@@ -178,6 +233,7 @@ void SimRadio::rxByte(uint8_t b) {
             if (b == kPreamble) break;
             if (b == kEnd) {
                 rx_ = Rx::Outside;
+                frameDone({}, true);
                 break;
             }
             record_.assign(1, b);
@@ -189,13 +245,20 @@ void SimRadio::rxByte(uint8_t b) {
                 onRecord(record_);
             } else if (b == kPreamble) {
                 rx_ = Rx::Preamble;  // a new frame starts; the broken one is dropped
+                frameDone(record_, true);
             } else if (record_.size() >= kMaxRecord) {
                 rx_ = Rx::Outside;
+                frameDone(record_, true);
             } else {
                 record_.push_back(b);
             }
             break;
     }
+}
+
+void SimRadio::frameDone(const ByteString& record, bool malformed) {
+    if (malformed) ++malformedFrames_;
+    if (frameListener_) frameListener_(record, malformed);
 }
 
 bool SimRadio::identityMatches(const ByteString& r) const {
@@ -205,8 +268,15 @@ bool SimRadio::identityMatches(const ByteString& r) const {
 }
 
 void SimRadio::onRecord(const ByteString& record) {
-    if (record.size() < 3 || record[0] != kRadio || record[1] != kController) return;
+    // An adjustment command has a fixed length and its value in two hex digits.
+    const bool badAdjust = record.size() >= 3 && record[2] == 0xE8 &&
+                           (record.size() != 10 || asciiHexByte(record, 8) < 0);
+    if (record.size() < 3 || record[0] != kRadio || record[1] != kController || badAdjust) {
+        frameDone(record, true);
+        return;
+    }
     requests_.push_back(record);
+    frameDone(record, false);
     const uint8_t command = record[2];
     // Any other request ends a clone write that was never closed.
     if (command != 0xE4 && command != 0xE5) writeOpen_ = false;

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,23 +28,50 @@ struct AdjustCommand {
     bool answered = false;
 };
 
+// Line time in units of 1/96000 s: one byte at 9600 baud 8N1 (10 bits) takes 100.
+inline constexpr int64_t kLineUnitsPerSecond = 96000;
+inline constexpr int64_t kLineUnitsPerByte = 100;
+
 // A QT-KV7 on the cloning cable: bytes from the program go in through receive(), the bytes it
 // puts on the line (the cable's echo and its own frames) come out of takeDue() once their time
 // has come. Time is the tick source's: virtual in tests, the real clock in the executable.
+//
+// The line carries the program's bytes at its own rate too: a byte written is taken in (echoed,
+// parsed) only when the line has carried it. Until then it is still in the port's transmit
+// queue, where flushInbound() destroys it as emptying a real port's transmit buffer would.
 class SimRadio {
   public:
+    // A received frame: the record between preamble and end byte, or what arrived of a frame
+    // that was cut off, malformed or not meant for the radio.
+    using FrameListener = std::function<void(const ByteString& record, bool malformed)>;
+
     SimRadio(TickSource& ticks, SimOptions options, ByteString image);
     SimRadio(TickSource& ticks, SimOptions options = {});
 
-    // Bytes the program has written, arriving now.
-    void receive(const ByteString& bytes);
+    // A finer clock in line units than the tick source's milliseconds (the executable paces
+    // single bytes with it). It must count from the same moment on as the tick source.
+    void setClock(std::function<int64_t()> unitsNow) { unitsNow_ = std::move(unitsNow); }
+
+    // Bytes the program has written now; they reach the radio at the line rate, behind what is
+    // still on the way. backToBack: they were waiting already when the line became free (a
+    // reader that takes one byte at a time), so they follow on without a gap.
+    void receive(const ByteString& bytes, bool backToBack = false);
+    // Bytes written but not yet carried (the port's transmit queue, including the one on the
+    // wire).
+    size_t inboundPending();
+    // The port's transmit queue is emptied: bytes not yet on the wire are gone; the one on the
+    // wire still arrives.
+    void flushInbound();
     // Line bytes due by now (at most max), in order.
     ByteString takeDue(size_t max = SIZE_MAX);
-    // Milliseconds until the next line byte is due: -1 with nothing queued, 0 when one is due.
+    // Line units until something happens on the line (a byte due to the program, or one of the
+    // program's arriving): -1 with nothing under way, 0 when one is due.
+    int64_t unitsUntilNext();
+    // The same in whole milliseconds, rounded up.
     int32_t msUntilNext();
     size_t pendingCount() const { return line_.size(); }
-    // The far end went away: a half-received frame, unsent bytes and a clone write under way are
-    // dropped. Memory and adjustments stay.
+    // The far end went away: a half-received frame, bytes on the way in either direction and a
+    // clone write under way are dropped. Memory and adjustments stay.
     void dropLine();
 
     const SimOptions& options() const { return options_; }
@@ -69,8 +97,11 @@ class SimRadio {
     // empty, inhibited or none is selected.
     double txFrequencyHz() const;
 
-    // What the radio has taken in.
+    // What the radio has taken in: every well-formed frame for it, in order, and how many frames
+    // arrived cut off or malformed.
     const std::vector<ByteString>& requests() const { return requests_; }  // records for 0xEE
+    int32_t malformedFrames() const { return malformedFrames_; }
+    void setFrameListener(FrameListener listener) { frameListener_ = std::move(listener); }
     const std::vector<AdjustCommand>& adjustLog() const { return adjustLog_; }
     int32_t cloneReadCount() const { return cloneReads_; }
     int32_t cloneWriteCount() const { return cloneWrites_; }      // accepted (result 00) only
@@ -83,11 +114,15 @@ class SimRadio {
     enum class Rx { Outside, Preamble, Body };
     struct LineByte {
         uint8_t value;
-        int64_t due;  // in units of 1/96000 s: one byte at 9600 baud 8N1 takes 100
+        int64_t due;  // in line units
     };
 
     int64_t now();
+    // Takes in every byte of the program that the line has carried by now.
+    void advance();
+    void takeIn(uint8_t b);
     void rxByte(uint8_t b);
+    void frameDone(const ByteString& record, bool malformed);
     void onRecord(const ByteString& record);
     bool identityMatches(const ByteString& record) const;
     void answerIdentification();
@@ -108,10 +143,17 @@ class SimRadio {
     std::array<uint8_t, 2> model_{};
     std::array<uint8_t, 2> sub_{};
 
-    // Receiving
+    std::function<int64_t()> unitsNow_;
+
+    // Receiving: the program's bytes on their way, then the frame being assembled.
+    std::deque<LineByte> inbound_;
+    int64_t inboundFree_ = 0;
+    int64_t rxTime_ = 0;  // arrival time of the byte being taken in
     Rx rx_ = Rx::Outside;
     ByteString record_;
     std::vector<ByteString> requests_;
+    int32_t malformedFrames_ = 0;
+    FrameListener frameListener_;
 
     // The line back to the program.
     std::deque<LineByte> line_;

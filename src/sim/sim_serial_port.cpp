@@ -12,10 +12,25 @@ bool SimSerialPort::setPortOpen(bool open) {
         ++openCount_;
         return true;
     }
-    // What was waiting is gone with the handle; the radio does not notice the port closing.
+    // What was waiting is gone with the handle, in both directions; the radio does not notice
+    // the port closing.
     open_ = false;
     in_.clear();
+    radio_.flushInbound();
     return true;
+}
+
+bool SimSerialPort::clearOutBuffer() {
+    if (open_) {
+        lostInFlush_ += static_cast<int64_t>(radio_.inboundPending());
+        radio_.flushInbound();
+        lostInFlush_ -= static_cast<int64_t>(radio_.inboundPending());
+    }
+    return true;
+}
+
+int32_t SimSerialPort::outBufferCount() const {
+    return open_ ? static_cast<int32_t>(radio_.inboundPending()) : 0;
 }
 
 ByteString SimSerialPort::input() {

@@ -29,11 +29,13 @@ class SimSerialPort : public SerialPort {
 
     bool setPortOpen(bool open) override;
     bool portOpen() const override { return open_; }
-    bool clearOutBuffer() override { return true; }
+    // Bytes the line has not carried yet are destroyed, as on a real port.
+    bool clearOutBuffer() override;
 
     int32_t inBufferCount() const override { return static_cast<int32_t>(in_.size()); }
     ByteString input() override;
-    int32_t outBufferCount() const override { return 0; }  // the cable takes bytes at once
+    // Written bytes the line has not carried to the radio yet.
+    int32_t outBufferCount() const override;
     void output(const ByteString& bytes) override;
 
     void setCommEventHandler(std::function<void(int)> handler) override {
@@ -67,6 +69,8 @@ class SimSerialPort : public SerialPort {
     int32_t inputMode() const { return inputMode_; }
     int32_t openCount() const { return openCount_; }
     int32_t writesWhileClosed() const { return writesWhileClosed_; }  // lost, as on a closed port
+    // Written bytes a flush of the open port destroyed before the line carried them.
+    int64_t bytesLostInFlush() const { return lostInFlush_; }
 
   private:
     void fire(int event);
@@ -92,6 +96,7 @@ class SimSerialPort : public SerialPort {
     int32_t inputMode_ = 0;
     int32_t openCount_ = 0;
     int32_t writesWhileClosed_ = 0;
+    int64_t lostInFlush_ = 0;
 };
 
 }  // namespace kv7::sim

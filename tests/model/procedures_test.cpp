@@ -109,6 +109,7 @@ TEST(BpfSweep, AllStagesEndInTheMiddleOfTheirPlateaus) {
     EXPECT_TRUE(sawStageSweeping);
     EXPECT_EQ(rig.beeps(), beeps + 1);
     EXPECT_TRUE(rig.messages().empty());
+    EXPECT_TRUE(rig.lineClean());
 
     const int16_t middle[] = {-18, 34, 0, 66};
     for (int s = 0; s < 4; ++s) {
@@ -202,6 +203,7 @@ TEST(BpfSweep, SingleStageVisitsEverySettingAndEndsInThePlateau) {
         EXPECT_TRUE(settingsOf(rig, mark, 15).empty());
         EXPECT_EQ(rig.radio().bpfSetting(0), 12);
         EXPECT_TRUE(rig.messages().empty());
+        EXPECT_TRUE(rig.lineClean());
     }
 }
 
@@ -221,6 +223,7 @@ TEST(BpfSweep, ButtonEndsTheSweepAndTheSettingReachesTheRadio) {
     EXPECT_EQ(static_cast<int8_t>(rig.programByte(68)), rig.value(kLineBpfT1));
     EXPECT_EQ(rig.program().console().WaitAfterE8(kLineBpfT1), 200);
     EXPECT_TRUE(rig.messages().empty());
+    EXPECT_TRUE(rig.lineClean());
 }
 
 // ---- TXF procedure -------------------------------------------------------------------------
@@ -278,6 +281,7 @@ TEST(TxfProcedure, WindowAroundTheTemperatureBand) {
         // Meanwhile the temperature is read again and again.
         EXPECT_GT(monitorRequests(rig, mark, kMonitorTemps), 10u);
         EXPECT_TRUE(rig.messages().empty());
+        EXPECT_TRUE(rig.lineClean());
     }
 }
 
@@ -308,6 +312,7 @@ TEST(TxfProcedure, NewSettingOrBandRewritesTheWindow) {
                   {0x17, v}, {0x18, v}, {0x19, v}, {0x2B, 0}, {0x2C, 0}, {0x2D, 0}}));
     expectSameTxfTable(rig);
     EXPECT_TRUE(rig.messages().empty());
+    EXPECT_TRUE(rig.lineClean());
 }
 
 // Start, confirm the first frequency, confirm the second: the whole table, computed with the
@@ -384,6 +389,7 @@ void twoConfirmations(const std::string& subName, bool olderConstants) {
                   asSigned(rig.radio().txfEntry(20 + j)));
     }
     EXPECT_TRUE(rig.messages().empty());
+    EXPECT_TRUE(rig.lineClean());
 }
 
 TEST(TxfProcedure, TwoConfirmationsWriteTheWholeTable) {
@@ -423,6 +429,7 @@ TEST(TxfProcedure, SecondFrequencyStartsAtTheTopFrom205) {
         rig.runFor(1000);
         EXPECT_EQ(rig.value(kLineTxf), c.secondStart);
         EXPECT_TRUE(rig.messages().empty());
+        EXPECT_TRUE(rig.lineClean());
     }
 }
 
@@ -451,6 +458,7 @@ TEST(TxfProcedure, TcxoModeWritesAFlatTableWithOneConfirmation) {
     for (int16_t j = 0; j < 40; ++j) EXPECT_EQ(rig.radio().txfEntry(j), j < 20 ? ref1 : 0) << j;
     expectSameTxfTable(rig);
     EXPECT_TRUE(rig.messages().empty());
+    EXPECT_TRUE(rig.lineClean());
 }
 
 }  // namespace

@@ -282,6 +282,7 @@ class Soak {
         ASSERT_EQ(rig_.messages().size(), expectedMessages_)
             << "unexpected message: " << rig_.messages().back();
         ASSERT_EQ(rig_.program().boundary().failures(), 0);
+        ASSERT_TRUE(rig_.lineClean()) << "after action " << actions_;
         if (!connected_) return;
         const int16_t s = rig_.opStep();
         ASSERT_TRUE(s >= 3 && s <= 22) << "left the cycle: state " << s;
@@ -290,8 +291,9 @@ class Soak {
         if (keptOpen_) {
             ASSERT_EQ(rig_.portLabel(), "COM 1: OPEN");
         }
-        // Whatever the program has stored as sent, the radio has: an adjustment goes to the
-        // radio before it goes into the image.
+        // Whatever the program has stored as sent, the radio has once the line has carried it:
+        // an adjustment goes to the radio before it goes into the image.
+        ASSERT_TRUE(rig_.runUntilLineIdle(2000));
         for (int32_t adr : adjustedAddresses()) {
             ASSERT_EQ(rig_.radio().image()[static_cast<size_t>(adr)], rig_.programByte(adr))
                 << "address " << adr << " after action " << actions_;

@@ -103,6 +103,7 @@ TEST(TypicalRun, ConnectReadAdjustReloadAndShowParameters) {
         10000));
     rig.runFor(1000);
     EXPECT_TRUE(rig.messages().empty());
+    EXPECT_TRUE(rig.lineClean());
     EXPECT_TRUE(rig.consoleShown());
     EXPECT_FALSE(rig.window().frames[0].visible);
     const std::vector<std::pair<int, int>> expected = {
@@ -231,6 +232,7 @@ TEST(TypicalRun, ConnectReadAdjustReloadAndShowParameters) {
     EXPECT_FALSE(rig.window().buttons[2].isDefault);
     EXPECT_EQ(rig.window().focused, "lboConsole");
     EXPECT_TRUE(rig.messages().empty());
+    EXPECT_TRUE(rig.lineClean());
 }
 
 // A monitor answer the program cannot accept ends the connection with the communication error;
@@ -335,6 +337,7 @@ TEST(TypicalRun, OddRadiosConnectWithoutFault) {
         ASSERT_TRUE(rig.runUntil([&] { return rig.inCycle(); }, 2000));
         rig.runFor(5000);
         EXPECT_TRUE(rig.messages().empty());
+        EXPECT_TRUE(rig.lineClean());
         EXPECT_TRUE(rig.inCycle());
         if (c.noChannels) {
             // Channel 0 stands in for the empty list; its erased record has every flag set.
@@ -352,6 +355,7 @@ TEST(TypicalRun, OddRadiosConnectWithoutFault) {
                       (std::vector<std::pair<int, int>>{{0, 1}, {0, 1}}));
         }
         EXPECT_TRUE(rig.messages().empty());
+        EXPECT_TRUE(rig.lineClean());
     }
 }
 
@@ -381,6 +385,7 @@ TEST(TypicalRun, NonDecimalFrequencyShowsInvalid) {
         << rig.consoleLine(kLineTxf);
     rig.runFor(2000);
     EXPECT_TRUE(rig.messages().empty());
+    EXPECT_TRUE(rig.lineClean());
     EXPECT_TRUE(rig.inCycle());
 }
 
@@ -500,6 +505,7 @@ TEST(TypicalRun, FaultsEndWithTheirMessageAndTheNextConnectWorks) {
         if (c.message.empty()) {
             rig.runFor(25000);
             EXPECT_TRUE(rig.messages().empty());
+            EXPECT_TRUE(rig.lineClean());
             EXPECT_TRUE(rig.inCycle());
             EXPECT_EQ(rig.daLines()[8], "SQL Lev: 64:40h: 25.10%");
             continue;

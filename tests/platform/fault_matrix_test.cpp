@@ -9,17 +9,15 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/program.h"
-#include "app/support/fake_messages.h"
-#include "app/support/fake_window.h"
-#include "platform/qt/qt_heartbeat.h"
-#include "platform/qt/qt_serial_port.h"
+#include "platform/support/program_rig.h"
 #include "platform/support/pty_pair.h"
+#include "platform/support/radio_log.h"
 #include "platform/support/radio_sim_process.h"
 #include "protocol/tick.h"
 #include "sim/sim_options.h"
@@ -28,22 +26,12 @@
 namespace kv7 {
 namespace {
 
+using test::kSimProgram;
+using test::ProgramRig;
 using test::pumpUntil;
-
-#ifdef KV7_RADIO_SIM
-constexpr const char* kSimProgram = KV7_RADIO_SIM;
-#else
-constexpr const char* kSimProgram = nullptr;
-#endif
 
 constexpr int kFrameBytes = 46;  // a clone data frame of 16 bytes, and the identification answer
 constexpr int kRequestBytes = 10;
-
-std::string constantsFile() {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "data" /
-            "Const.ini")
-        .string();
-}
 
 std::string fullChecklist(const std::string& cause) {
     return cause +
@@ -66,42 +54,6 @@ ByteString imageServedWith(const QStringList& args) {
     EXPECT_TRUE(sim::parseSimArguments(a, cl, error)) << error;
     return sim::sampleImage(cl.options);
 }
-
-// One program, as the platform builds it, with the fake window and a recording message box.
-struct ProgramRig {
-    explicit ProgramRig(const QString& dir)
-        : program(port, ticks, messages, beeper, view, dir.toStdString(), constantsFile(),
-                  &heartbeat) {
-        port.setSettingsFile(program.link().profMain().FullPath());
-        heartbeat.setOnTick([this] { program.heartbeat(); });
-    }
-    ~ProgramRig() {
-        heartbeat.setEnabled(false);
-        heartbeat.setOnTick({});
-    }
-
-    void click(int16_t index) {
-        program.event("the button", [&] { program.window().cmd00_Click(index); });
-    }
-    bool consoleLoaded() { return program.controller().RigKV7Prop_EditEnabled(); }
-    // The cycle idles at its end with every item sent.
-    bool atRest() {
-        if (program.controller().opStep() != 21 || program.sequencer().OpRunning()) return false;
-        for (int16_t i = 0; i < program.console().ListCount(); ++i) {
-            if (program.console().flgChanged(i)) return false;
-        }
-        return true;
-    }
-    ByteString image() { return program.radio().eepImage.ReadBlock(0, sim::kImageSize); }
-
-    QtSerialPort port;
-    SteadyTickSource ticks;
-    QtHeartbeat heartbeat;
-    test::FakeWindow view;
-    test::FakeMessageSink messages;
-    test::FakeBeeper beeper;
-    Program program;
-};
 
 class FaultMatrixTest : public ::testing::Test {
   protected:
@@ -196,8 +148,12 @@ TEST_F(FaultMatrixTest, EachFaultIsReportedOnceAndTheNextConnectWorks) {
         for (size_t i = 0; i < served.size(); ++i) before[i] = static_cast<uint8_t>(~served[i]);
         ASSERT_EQ(rig.program.radio().eepImage.WriteBlock(0, before), 0);
 
+        // The radio's own log of what reached it.
+        const QString faultyLog = dir.filePath(QStringLiteral("faulty.log"));
+        const QString healthyLog = dir.filePath(QStringLiteral("healthy.log"));
         auto faulty = std::make_unique<test::RadioSimProcess>();
-        ASSERT_TRUE(faulty->start(kSimProgram, row.simArgs));
+        ASSERT_TRUE(faulty->start(kSimProgram, QStringList(row.simArgs)
+                                                   << QStringLiteral("--frame-log") << faultyLog));
         pointComOneAt(*faulty);
         rig.click(0);
 
@@ -224,7 +180,8 @@ TEST_F(FaultMatrixTest, EachFaultIsReportedOnceAndTheNextConnectWorks) {
             EXPECT_TRUE(rig.messages.shown.empty());
             EXPECT_TRUE(rig.program.link().comOpen());
         } else {
-            ASSERT_TRUE(pumpUntil([&] { return !rig.messages.shown.empty(); }, 10000));
+            // A clone write carries 320 packets over the line first: some 16 s.
+            ASSERT_TRUE(pumpUntil([&] { return !rig.messages.shown.empty(); }, 30000));
             test::pumpFor(300);  // a second report would come within a few heartbeats
             EXPECT_EQ(rig.messages.shown, std::vector<std::string>{row.message});
             EXPECT_FALSE(rig.program.link().comOpen());
@@ -255,10 +212,22 @@ TEST_F(FaultMatrixTest, EachFaultIsReportedOnceAndTheNextConnectWorks) {
         EXPECT_EQ(rig.view.unloads, 0);
         EXPECT_TRUE(rig.view.buttons[0].enabled);
 
+        // Every frame reached the faulty radio whole; a clone write put all its packets on the
+        // line, then the clone end.
+        const test::RadioLog sent = test::RadioLog::read(faultyLog);
+        EXPECT_EQ(sent.cut, 0);
+        if (row.drive == Drive::CloneWrite) {
+            const std::vector<int> c = sent.commands();
+            EXPECT_EQ(std::count(c.begin(), c.end(), 0xE4), 320);
+            ASSERT_FALSE(c.empty());
+            EXPECT_EQ(c.back(), 0xE5);
+        }
+
         // A healthy radio on a fresh terminal connects at once.
         const size_t shown = rig.messages.shown.size();
         test::RadioSimProcess good;
-        ASSERT_TRUE(good.start(kSimProgram, healthyArgs));
+        ASSERT_TRUE(good.start(kSimProgram, QStringList(healthyArgs)
+                                                << QStringLiteral("--frame-log") << healthyLog));
         pointComOneAt(good);
         rig.click(0);
         faulty.reset();  // the port was closed by the click
@@ -268,6 +237,12 @@ TEST_F(FaultMatrixTest, EachFaultIsReportedOnceAndTheNextConnectWorks) {
         EXPECT_EQ(rig.image(), healthy);
         EXPECT_TRUE(rig.program.link().comOpen());
         EXPECT_EQ(rig.program.boundary().failures(), 0);
+        const test::RadioLog healthyFrames = test::RadioLog::read(healthyLog);
+        EXPECT_EQ(healthyFrames.cut, 0);
+        const std::vector<int> first = healthyFrames.commands();
+        ASSERT_GE(first.size(), 2u);
+        EXPECT_EQ(first[0], 0xE0);
+        EXPECT_EQ(first[1], 0xE2);
         rig.click(0);  // back to idle before the radio goes away
     }
 }

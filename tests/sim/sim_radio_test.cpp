@@ -310,6 +310,7 @@ TEST(SimRadio, Faults) {
 
 TEST(SimRadio, PacesItsOutputAtTheLineRate) {
     sim::SimOptions o;  // paced, 5 ms turnaround
+    o.pacedIntake = false;
     Bench b(o);
     b.radio.receive(kCloneRead);
     EXPECT_EQ(b.radio.msUntilNext(), 2);  // the first echo byte needs 1.04 ms
@@ -327,6 +328,31 @@ TEST(SimRadio, PacesItsOutputAtTheLineRate) {
     // Without pacing everything is there at once.
     Bench fast;
     EXPECT_EQ(fast.exchange(kCloneRead).size(), total);
+}
+
+TEST(SimRadio, TakesTheProgramsBytesAtTheLineRateAndAFlushDestroysWhatIsNotCarried) {
+    sim::SimOptions o;  // both directions paced, 5 ms turnaround
+    Bench b(o);
+    const ByteString set = adjustRequest(13, 0x05);  // 13 bytes, no answer
+    b.radio.receive(set);
+    EXPECT_EQ(b.radio.inboundPending(), 13u);
+    b.run(7);  // 7 ms: six bytes carried, the seventh on the wire
+    EXPECT_EQ(b.radio.inboundPending(), 7u);
+    EXPECT_EQ(b.line, ByteString(set.begin(), set.begin() + 5)) << "each echo a byte later";
+
+    // The port's transmit queue emptied: the byte on the wire still arrives, the rest is gone,
+    // and the radio sees a frame cut off when the next one starts.
+    b.radio.flushInbound();
+    EXPECT_EQ(b.radio.inboundPending(), 1u);
+    const ByteString sd = monitorRequest(3);
+    b.radio.receive(sd);
+    b.run(40);
+    EXPECT_EQ(b.radio.malformedFrames(), 1);
+    ASSERT_EQ(b.radio.adjustLog().size(), 1u);
+    EXPECT_EQ(b.radio.adjustLog()[0].number, 3) << "the setting never reached the radio";
+    EXPECT_EQ(b.radio.bpfSetting(1), static_cast<int8_t>(sim::sampleImage()[69]));
+    const ByteString echoed(b.line.begin(), b.line.begin() + 7 + 13);
+    EXPECT_EQ(ByteString(echoed.end() - 13, echoed.end()), sd);
 }
 
 // The reading the program shows for a TEMPS value.

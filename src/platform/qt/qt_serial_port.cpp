@@ -1,6 +1,9 @@
 #include "platform/qt/qt_serial_port.h"
 
 #include <QFileInfo>
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#endif
 #include <QStringList>
 #include <algorithm>
 #include <limits>
@@ -198,12 +201,23 @@ ByteString QtSerialPort::input() {
 }
 
 int32_t QtSerialPort::outBufferCount() const {
-    return port_.isOpen() ? clampedCount(port_.bytesToWrite()) : 0;
+    if (!port_.isOpen()) return 0;
+    qint64 queued = port_.bytesToWrite();
+#ifdef Q_OS_UNIX
+    // Bytes the system holds for the line count too: they are not sent yet either.
+    int inSystem = 0;
+    if (ioctl(static_cast<int>(port_.handle()), TIOCOUTQ, &inSystem) == 0 && inSystem > 0)
+        queued += inSystem;
+#endif
+    return clampedCount(queued);
 }
 
 void QtSerialPort::output(const ByteString& bytes) {
     if (!port_.isOpen() || bytes.empty()) return;
     port_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    // Hand the bytes to the system now rather than on a later pass of the event loop, so a
+    // written frame is on its way to the line when the write returns.
+    port_.flush();
 }
 
 void QtSerialPort::notify(int commEvent) {

@@ -200,14 +200,26 @@ SimRig::~SimRig() {
 }
 
 void SimRig::tick() {
-    for (int32_t t = 0; t < kHeartbeatMs;) {
+    for (int32_t t = sinceHeartbeat_; t < kHeartbeatMs;) {
         const int32_t step = std::clamp(options_.pumpEveryMs, 1, kHeartbeatMs - t);
         clock_.advance(step);
         elapsed_ += step;
         t += step;
         simPort_->pump();
     }
+    sinceHeartbeat_ = 0;
     if (timer_.enabled()) program_->heartbeat();
+}
+
+bool SimRig::runUntilLineIdle(int32_t timeoutMs) {
+    for (int32_t t = 0; t <= timeoutMs; ++t) {
+        if (simPort_->outBufferCount() == 0) return true;
+        clock_.advance(1);
+        ++elapsed_;
+        simPort_->pump();
+        if (++sinceHeartbeat_ == kHeartbeatMs) tick();
+    }
+    return simPort_->outBufferCount() == 0;
 }
 
 void SimRig::runFor(int32_t ms) {
@@ -279,6 +291,15 @@ void SimRig::swapRadio(const sim::SimOptions& options, std::optional<ByteString>
 
 std::string SimRig::constFilePath() const {
     return (std::filesystem::path(dir_) / "Const.ini").string();
+}
+
+::testing::AssertionResult SimRig::lineClean() {
+    const int32_t cut = radio_->malformedFrames();
+    const int64_t lost = simPort_->bytesLostInFlush();
+    if (cut == 0 && lost == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << cut << " frames arrived cut off or malformed, " << lost
+           << " written bytes were flushed before the line carried them";
 }
 
 std::string SimRig::consoleLine(int16_t line) const {

@@ -1,4 +1,6 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -136,6 +138,9 @@ class SimRig {
     void runFor(int32_t ms);
     // Ticks until pred holds (checked before each tick); false at the time-out.
     bool runUntil(const std::function<bool()>& pred, int32_t timeoutMs);
+    // Runs a millisecond at a time, the heartbeat in its place, until the line has carried
+    // every byte the program wrote; false at the time-out.
+    bool runUntilLineIdle(int32_t timeoutMs);
 
     // The technician's actions, as the platform delivers them. A click on a hidden or disabled
     // button does nothing, as does a key while the console is hidden. True when delivered.
@@ -173,6 +178,10 @@ class SimRig {
 
     // The constants file the program reads.
     std::string constFilePath() const;
+
+    // Every frame the program wrote reached the radio whole: none was cut off or malformed on
+    // the line, and no written byte was destroyed in the port's transmit queue.
+    ::testing::AssertionResult lineClean();
 
     int32_t now() { return clock_.GetTickCount(); }
     // Virtual milliseconds since the rig was built.

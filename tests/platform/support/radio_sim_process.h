@@ -5,6 +5,13 @@
 
 namespace kv7::test {
 
+// The kv7-radio-sim the build made, for the test files it names it to; nullptr elsewhere.
+#ifdef KV7_RADIO_SIM
+constexpr const char* kSimProgram = KV7_RADIO_SIM;
+#else
+constexpr const char* kSimProgram = nullptr;
+#endif
+
 // kv7-radio-sim as a child process; its first line of output is the terminal to open.
 class RadioSimProcess {
   public:

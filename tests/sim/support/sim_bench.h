@@ -32,6 +32,7 @@ struct Bench {
     static sim::SimOptions unpaced() {
         sim::SimOptions o;
         o.pacing = false;
+        o.pacedIntake = false;
         o.answerDelayMs = 0;
         return o;
     }
