@@ -56,6 +56,20 @@ QFont courier(double points, bool bold = false) {
     return f;
 }
 
+// The keypad's decimal key, whatever character it types: some layouts give it the keypad
+// separator's character (a comma), but it stays the decimal key, never the separator.
+bool keypadDecimalKey(const QKeyEvent& e) {
+#if defined(Q_OS_WIN)
+    constexpr quint32 kVkDecimal = 0x6E;
+    return e.nativeVirtualKey() == kVkDecimal;
+#elif defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    constexpr quint32 kKeypadDecimalKeycode = 91;  // X11 and Wayland alike
+    return e.nativeScanCode() == kKeypadDecimalKeycode;
+#else
+    return false;
+#endif
+}
+
 // The key codes the logic knows (the classic virtual-key numbers); 0 for any other key.
 int vbKeyCode(const QKeyEvent& e) {
     const int k = e.key();
@@ -89,7 +103,9 @@ int vbKeyCode(const QKeyEvent& e) {
         case Qt::Key_Asterisk: return keypad ? 106 : 0;
         case Qt::Key_Plus: return keypad ? 107 : 0;
         case Qt::Key_Comma:
-        case Qt::Key_Period: return keypad ? 108 : 0;  // the keypad separator
+            if (!keypad) return 0;
+            return keypadDecimalKey(e) ? 110 : 108;    // the keypad separator
+        case Qt::Key_Period: return keypad ? 110 : 0;  // the keypad decimal key
         case Qt::Key_Minus: return keypad ? 109 : 0;
         case Qt::Key_Slash: return keypad ? 111 : 0;
         default: return 0;
