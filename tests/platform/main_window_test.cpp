@@ -357,6 +357,14 @@ TEST_F(MainWindowTest, EnterAndEscapePressTheDefaultAndCancelButton) {
     dispPara.setEnabled(false);
     press(Qt::Key_Return);
     EXPECT_EQ(recorder.clicks, (std::vector<int16_t>{2, 2}));
+
+    // Without a default button, Enter on a focused button clicks it.
+    dispPara.setDefault(false);
+    QPushButton* connectButton = window.buttonWidget(0);
+    connectButton->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return connectButton->hasFocus(); }));
+    press(Qt::Key_Return);
+    EXPECT_EQ(recorder.clicks, (std::vector<int16_t>{2, 2, 0}));
 }
 
 TEST_F(MainWindowTest, TcxoBoxClicksPassTrueThenFalse) {

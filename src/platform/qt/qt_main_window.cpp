@@ -932,23 +932,20 @@ bool QtMainWindow::previewKey(QObject* receiver, QKeyEvent* event) {
     return false;
 }
 
-// Enter presses the default button (or the focused button), Escape the cancel button.
+// Enter clicks the focused command button, or else the default button; Escape the cancel button.
 bool QtMainWindow::pressDefaultOrCancel(int key) {
     const bool enter = key != Qt::Key_Escape;
     ButtonImpl* target = nullptr;
     for (const auto& b : buttons_) {
-        if ((enter ? b->isDefault() : b->isCancel()) && b->button()->isEnabled() &&
-            b->button()->isVisibleTo(this)) {
+        QPushButton* w = b->button();
+        if (!w->isEnabled() || !w->isVisibleTo(this)) continue;
+        if (enter && w == QApplication::focusWidget()) {
             target = b.get();
+            break;
         }
+        if (enter ? b->isDefault() : b->isCancel()) target = b.get();
     }
     if (target == nullptr) return false;
-    if (enter) {
-        for (const auto& b : buttons_) {
-            if (b->button() == QApplication::focusWidget() && b->button()->isEnabled())
-                target = b.get();
-        }
-    }
     target->button()->click();
     return true;
 }
