@@ -61,11 +61,21 @@ OperationController& frmMain::controller() {
 }
 
 void frmMain::setComPortNo(int16_t v) {
+    passComPortNo(v);
+    comPortKnown_ = true;
+}
+
+void frmMain::passComPortNo(int16_t v) {
     comPortNo_ = v;
     controller().RigOpFunc_SetComPortNo(v);
 }
 
 void frmMain::setComAutoRelease(int16_t v) {
+    passComAutoRelease(v);
+    comAutoReleaseKnown_ = true;
+}
+
+void frmMain::passComAutoRelease(int16_t v) {
     comAutoRelease_ = v;
     // Computed in 32 bits: every 16-bit number of seconds fits as milliseconds.
     seq_.setComHoldReload(static_cast<int32_t>(v) * 1000);
@@ -77,8 +87,9 @@ void frmMain::setTCXOSet(bool v) {
 }
 
 void frmMain::Form_Initialize() {
-    setComPortNo(1);
-    setComAutoRelease(0);
+    // The defaults are nobody's choice: they are not written back unless loaded or set later.
+    passComPortNo(1);
+    passComAutoRelease(0);
     setTCXOSet(false);
 }
 
@@ -199,9 +210,14 @@ void frmMain::reportLinkError() {
 
 void frmMain::saveData(clsCmcProfileIO& objProf) {
     objProf.setSection(kSection);
-    objProf.saveData(kKeyComPort, ProfileValue(std::in_place_type<int16_t>, comPortNo_));
-    objProf.saveData(kKeyComAutoRelease,
-                     ProfileValue(std::in_place_type<int16_t>, comAutoRelease_));
+    // A start that failed before the settings were loaded leaves the stored ones as they are.
+    if (comPortKnown_) {
+        objProf.saveData(kKeyComPort, ProfileValue(std::in_place_type<int16_t>, comPortNo_));
+    }
+    if (comAutoReleaseKnown_) {
+        objProf.saveData(kKeyComAutoRelease,
+                         ProfileValue(std::in_place_type<int16_t>, comAutoRelease_));
+    }
 }
 
 void frmMain::loadData(clsCmcProfileIO& objProf) {

@@ -14,7 +14,7 @@ namespace kv7 {
 // The main window's logic: its three settings, its periodic task, its event handlers and the
 // error report. The platform window (MainWindowView) forwards its events to the handlers here.
 class frmMain : public LinkClient, public CloneErrorReporter {
-public:
+  public:
     frmMain(frmCom& link, clsCmcQkv3Sequence& seq, clsConsole& console, MainWindowView& view,
             MessageSink& messages);
 
@@ -55,8 +55,11 @@ public:
 
     bool linkClosed() const { return linkClosed_; }
 
-private:
+  private:
     void CloseLink();
+    // Store a setting and pass it on, without making it one to write back.
+    void passComPortNo(int16_t v);
+    void passComAutoRelease(int16_t v);
     // The wired controller; a missing one is a wiring fault (std::logic_error).
     OperationController& controller();
 
@@ -69,6 +72,9 @@ private:
     int16_t comPortNo_ = 1;
     int16_t comAutoRelease_ = 0;
     bool tcxoSet_ = false;
+    // Whether the setting was loaded or set since start-up, and so is written back.
+    bool comPortKnown_ = false;
+    bool comAutoReleaseKnown_ = false;
     std::string keyHistory_;
     bool linkClosed_ = false;
 };

@@ -148,6 +148,19 @@ TEST(Program, StartWithoutConstantsEnds) {
     EXPECT_TRUE(std::filesystem::exists(r.dir.file("SWKV7ADJ.rs")));
 }
 
+// An internal error before the settings were read ends the start; the stored settings stay.
+TEST(Program, StartFailingBeforeTheSettingsLeavesThemStored) {
+    Rig r;
+    const std::string stored = "[OPTION]\nComPort=3\nComAutoRelease=2\n";
+    test::writeFile(r.dir.file("SWKV7ADJ.rs"), stored);
+    r.program.window().setController(nullptr);  // the window's first setting fails
+    EXPECT_EQ(r.program.Main([] { return false; }), StartResult::Failed);
+    EXPECT_EQ(r.messages.shown.size(), 1u);
+    EXPECT_TRUE(r.program.window().linkClosed());
+    EXPECT_FALSE(r.timer.on);
+    EXPECT_EQ(test::readFile(r.dir.file("SWKV7ADJ.rs")), stored);
+}
+
 TEST(Program, SecondInstanceEndsAtOnce) {
     Rig r;
     EXPECT_EQ(r.program.Main([] { return true; }), StartResult::SecondInstance);

@@ -273,12 +273,34 @@ TEST_F(MainWindowTest, ConsoleKeysStepTheSelectedLine) {
         << list->item(0)->text().toStdString();
     EXPECT_TRUE(list->item(1)->text().contains(QStringLiteral("12")));
 
-    // Enter and the keypad separator push Enter on the selected line.
-    press(Qt::Key_Return);
-    EXPECT_TRUE(c.flgEnterOn(0));
-    window.lboConsole().setListIndex(1);
-    press(Qt::Key_Period, Qt::KeypadModifier);
-    EXPECT_TRUE(c.flgEnterOn(1));
+    // Enter and the keypad separator push Enter on the selected line; the keypad decimal key
+    // does not, also where the layout gives it a comma (told by the key itself).
+    struct EnterKey {
+        const char* name;
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        quint32 scanCode;    // the keypad decimal key's, on X11/Wayland
+        quint32 virtualKey;  // and on Windows
+        bool pushesEnter;
+    };
+    const EnterKey enterKeys[] = {
+        {"Enter", Qt::Key_Return, Qt::NoModifier, 0, 0, true},
+        {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier, 0, 0, true},
+        {"keypad separator", Qt::Key_Comma, Qt::KeypadModifier, 0, 0, true},
+        {"keypad decimal", Qt::Key_Period, Qt::KeypadModifier, 0, 0, false},
+        {"keypad decimal as comma", Qt::Key_Comma, Qt::KeypadModifier, 91, 0x6E, false},
+    };
+    for (const EnterKey& k : enterKeys) {
+        c.setFlgEnterOn(1, false);
+        window.lboConsole().setListIndex(1);
+        const QString text = k.key == Qt::Key_Period ? "." : k.key == Qt::Key_Comma ? "," : "\r";
+        QKeyEvent down(QEvent::KeyPress, k.key, k.mods, k.scanCode, k.virtualKey, 0, text);
+        QKeyEvent up(QEvent::KeyRelease, k.key, k.mods, k.scanCode, k.virtualKey, 0, text);
+        QApplication::sendEvent(window.windowHandle(), &down);
+        QApplication::sendEvent(window.windowHandle(), &up);
+        EXPECT_EQ(c.flgEnterOn(1), k.pushesEnter) << k.name;
+        EXPECT_EQ(c.Value(1), 12) << k.name;
+    }
 }
 
 TEST_F(MainWindowTest, ConsoleGettingTheFocusSelectsTheFirstLine) {
@@ -335,6 +357,14 @@ TEST_F(MainWindowTest, EnterAndEscapePressTheDefaultAndCancelButton) {
     dispPara.setEnabled(false);
     press(Qt::Key_Return);
     EXPECT_EQ(recorder.clicks, (std::vector<int16_t>{2, 2}));
+
+    // Without a default button, Enter on a focused button clicks it.
+    dispPara.setDefault(false);
+    QPushButton* connectButton = window.buttonWidget(0);
+    connectButton->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return connectButton->hasFocus(); }));
+    press(Qt::Key_Return);
+    EXPECT_EQ(recorder.clicks, (std::vector<int16_t>{2, 2, 0}));
 }
 
 TEST_F(MainWindowTest, TcxoBoxClicksPassTrueThenFalse) {

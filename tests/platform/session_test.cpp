@@ -87,11 +87,16 @@ class SessionTest : public ::testing::Test {
         }
     }
 
-    // kv7-radio-sim; its first line of output is the terminal to open.
-    std::string startSim(const QStringList& args) {
+    // kv7-radio-sim; its first line of output is the terminal to open. What it says on
+    // standard error goes to logFile when one is named.
+    std::string startSim(const QStringList& args, const QString& logFile = {}) {
         sim.setProgram(QString::fromUtf8(kSimProgram));
         sim.setArguments(args);
-        sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        if (logFile.isEmpty()) {
+            sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        } else {
+            sim.setStandardErrorFile(logFile);
+        }
         sim.start();
         if (!sim.waitForStarted(5000)) return {};
         if (!pumpUntil([this] { return sim.canReadLine(); }, 5000)) return {};
@@ -129,19 +134,22 @@ class SessionTest : public ::testing::Test {
         return args;
     }
 
+    // A session on the radio's terminal, its waits limited to timeoutS seconds.
+    QStringList onRadio(const std::string& pty, int timeoutS) {
+        return withConst({QStringLiteral("--port"), QString::fromStdString(pty),
+                          QStringLiteral("--timeout"), QString::number(timeoutS)});
+    }
+
     QTemporaryDir dir;
     QProcess sim;
 };
 
-// The radio sends at the line rate here. Unpaced, its clone read arrives as one burst of some
-// 14,700 bytes, and whenever the window's drawing delays a read past 4,096 waiting bytes the port
-// reports a receive-buffer overflow, as it should; a real line at 9600 baud never gets there.
+// The radio sends at the line rate here, as a real line at 9600 baud does.
 TEST_F(SessionTest, DemoShowsConsoleMonitorsParametersAndSavesThePicture) {
     const std::string pty = startSim({});
     ASSERT_FALSE(pty.empty());
-    const SessionRun r = runSession(withConst(
-        {QStringLiteral("--port"), QString::fromStdString(pty), QStringLiteral("--timeout"),
-         QStringLiteral("40"), QStringLiteral("--script"), sourceFile("data/demo.session")}));
+    const SessionRun r = runSession(onRadio(pty, 40) << QStringLiteral("--script")
+                                                     << sourceFile("data/demo.session"));
     ASSERT_TRUE(r.finished) << transcript(r);
     ASSERT_EQ(r.exitCode, 0) << r.err << transcript(r);
     EXPECT_FALSE(printed(r, "=== message box")) << r.err;
@@ -185,18 +193,48 @@ TEST_F(SessionTest, RefusedRadioIsReportedInAMessageAndTheProgramGoesBackToIdle)
     const std::string pty =
         startSim({QStringLiteral("--no-pacing"), QStringLiteral("--fault-wrong-model")});
     ASSERT_FALSE(pty.empty());
-    const SessionRun r =
-        runSession(withConst({QStringLiteral("--port"), QString::fromStdString(pty),
-                              QStringLiteral("--timeout"), QStringLiteral("20")}),
-                   "click Connect\n"
-                   "wait 0.5\n"
-                   "wait-state idle\n"
-                   "print\n");
+    const SessionRun r = runSession(onRadio(pty, 20),
+                                    "click Connect\n"
+                                    "wait 0.5\n"
+                                    "wait-state idle\n"
+                                    "print\n");
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(printed(r, "=== message box"));
     EXPECT_TRUE(printed(r, "=== window: SW-KV7 ADJ Rev.2.0 (idle, step 0)"));
     EXPECT_TRUE(printed(r, "port label: COM 1: CLOSE"));
+}
+
+// Keys reach the window as a keyboard's do: F5 on the console reads every monitor value again,
+// a step on a console line goes out as its adjustment command.
+TEST_F(SessionTest, KeysGoThroughTheWindow) {
+    const QString radioLog = QDir(dir.path()).filePath(QStringLiteral("radio.log"));
+    const std::string pty = startSim({QStringLiteral("--verbose")}, radioLog);
+    ASSERT_FALSE(pty.empty());
+    const SessionRun r = runSession(onRadio(pty, 40),
+                                    "click Connect\n"
+                                    "wait-line \"SQL Lev:\"\n"
+                                    "wait 1\n"
+                                    "key F5\n"
+                                    "key Right on Power(Hi)\n"
+                                    "wait 2\n");
+    ASSERT_TRUE(r.finished) << transcript(r);
+    ASSERT_EQ(r.exitCode, 0) << r.err << transcript(r);
+
+    QFile log(radioLog);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString frames = QString::fromLatin1(log.readAll());
+    // A monitor request: command 03 with the channel as ASCII hex; 14 channels, read twice.
+    const QString request = QStringLiteral("rx: FE FE EE EF E8 22 51 02 00 03 ");
+    EXPECT_EQ(frames.count(request), 28) << frames.toStdString();
+    for (int channel = 0; channel < 14; ++channel) {
+        const QByteArray digits = QByteArray::number(channel, 16).toUpper().rightJustified(2, '0');
+        const QString frame = request + QString::fromLatin1(digits.toHex(' ').toUpper()) + " FD";
+        EXPECT_EQ(frames.count(frame), 2) << frame.toStdString();
+    }
+    // Power(Hi) stepped from 200 (C8) to 201 (C9).
+    EXPECT_EQ(frames.count(QStringLiteral("rx: FE FE EE EF E8 22 51 02 00 05 43 39 FD")), 1)
+        << frames.toStdString();
 }
 
 TEST_F(SessionTest, MenusAndExitWithoutARadio) {

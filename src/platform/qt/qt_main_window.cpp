@@ -56,6 +56,20 @@ QFont courier(double points, bool bold = false) {
     return f;
 }
 
+// The keypad's decimal key, whatever character it types: some layouts give it the keypad
+// separator's character (a comma), but it stays the decimal key, never the separator.
+bool keypadDecimalKey(const QKeyEvent& e) {
+#if defined(Q_OS_WIN)
+    constexpr quint32 kVkDecimal = 0x6E;
+    return e.nativeVirtualKey() == kVkDecimal;
+#elif defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    constexpr quint32 kKeypadDecimalKeycode = 91;  // X11 and Wayland alike
+    return e.nativeScanCode() == kKeypadDecimalKeycode;
+#else
+    return false;
+#endif
+}
+
 // The key codes the logic knows (the classic virtual-key numbers); 0 for any other key.
 int vbKeyCode(const QKeyEvent& e) {
     const int k = e.key();
@@ -89,7 +103,9 @@ int vbKeyCode(const QKeyEvent& e) {
         case Qt::Key_Asterisk: return keypad ? 106 : 0;
         case Qt::Key_Plus: return keypad ? 107 : 0;
         case Qt::Key_Comma:
-        case Qt::Key_Period: return keypad ? 108 : 0;  // the keypad separator
+            if (!keypad) return 0;
+            return keypadDecimalKey(e) ? 110 : 108;    // the keypad separator
+        case Qt::Key_Period: return keypad ? 110 : 0;  // the keypad decimal key
         case Qt::Key_Minus: return keypad ? 109 : 0;
         case Qt::Key_Slash: return keypad ? 111 : 0;
         default: return 0;
@@ -916,23 +932,20 @@ bool QtMainWindow::previewKey(QObject* receiver, QKeyEvent* event) {
     return false;
 }
 
-// Enter presses the default button (or the focused button), Escape the cancel button.
+// Enter clicks the focused command button, or else the default button; Escape the cancel button.
 bool QtMainWindow::pressDefaultOrCancel(int key) {
     const bool enter = key != Qt::Key_Escape;
     ButtonImpl* target = nullptr;
     for (const auto& b : buttons_) {
-        if ((enter ? b->isDefault() : b->isCancel()) && b->button()->isEnabled() &&
-            b->button()->isVisibleTo(this)) {
+        QPushButton* w = b->button();
+        if (!w->isEnabled() || !w->isVisibleTo(this)) continue;
+        if (enter && w == QApplication::focusWidget()) {
             target = b.get();
+            break;
         }
+        if (enter ? b->isDefault() : b->isCancel()) target = b.get();
     }
     if (target == nullptr) return false;
-    if (enter) {
-        for (const auto& b : buttons_) {
-            if (b->button() == QApplication::focusWidget() && b->button()->isEnabled())
-                target = b.get();
-        }
-    }
     target->button()->click();
     return true;
 }

@@ -12,9 +12,11 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -380,19 +382,21 @@ class SessionRunner {
         return true;
     }
 
+    // The key goes where a keyboard's goes: to the window, which sees it before the focused
+    // control does (F5 anywhere, Enter on a button).
     Result key(const SessionAction& a) {
-        QWidget* target = nullptr;
         if (a.target) {
             if (!select(a)) return Result::Failed;
-            target = window_.consoleWidget();
         } else if (window_.consoleWidget()->isVisible() && window_.consoleWidget()->isEnabled()) {
             if (!focusConsole(a)) return Result::Failed;
-            target = window_.consoleWidget();
         } else {
             window_.activateWindow();
             QCoreApplication::processEvents();
-            target = QApplication::focusWidget() != nullptr ? QApplication::focusWidget()
-                                                            : static_cast<QWidget*>(&window_);
+        }
+        const QPointer<QWindow> target = window_.windowHandle();
+        if (target == nullptr) {
+            fail(a, "the window is not shown");
+            return Result::Failed;
         }
         int qtKey = Qt::Key_Return;
         QString text;
@@ -410,12 +414,10 @@ class SessionRunner {
         const Qt::KeyboardModifiers mods = a.shift ? Qt::ShiftModifier : Qt::NoModifier;
         QKeyEvent press(QEvent::KeyPress, qtKey, mods, text);
         QApplication::sendEvent(target, &press);
-        // The press may have closed the program (a failure report) or moved the focus.
-        if (ended_) return Result::Done;
+        // The press may have closed the program (a failure report).
+        if (ended_ || target == nullptr) return Result::Done;
         QKeyEvent release(QEvent::KeyRelease, qtKey, mods, text);
-        QWidget* now = QApplication::focusWidget() != nullptr ? QApplication::focusWidget()
-                                                              : static_cast<QWidget*>(&window_);
-        QApplication::sendEvent(now, &release);
+        QApplication::sendEvent(target, &release);
         return Result::Done;
     }
 
