@@ -87,16 +87,11 @@ class SessionTest : public ::testing::Test {
         }
     }
 
-    // kv7-radio-sim; its first line of output is the terminal to open. What it says on
-    // standard error goes to logFile when one is named.
-    std::string startSim(const QStringList& args, const QString& logFile = {}) {
+    // kv7-radio-sim; its first line of output is the terminal to open.
+    std::string startSim(const QStringList& args) {
         sim.setProgram(QString::fromUtf8(kSimProgram));
         sim.setArguments(args);
-        if (logFile.isEmpty()) {
-            sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        } else {
-            sim.setStandardErrorFile(logFile);
-        }
+        sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         sim.start();
         if (!sim.waitForStarted(5000)) return {};
         if (!pumpUntil([this] { return sim.canReadLine(); }, 5000)) return {};
@@ -209,7 +204,7 @@ TEST_F(SessionTest, RefusedRadioIsReportedInAMessageAndTheProgramGoesBackToIdle)
 // a step on a console line goes out as its adjustment command.
 TEST_F(SessionTest, KeysGoThroughTheWindow) {
     const QString radioLog = QDir(dir.path()).filePath(QStringLiteral("radio.log"));
-    const std::string pty = startSim({QStringLiteral("--verbose")}, radioLog);
+    const std::string pty = startSim({QStringLiteral("--frame-log"), radioLog});
     ASSERT_FALSE(pty.empty());
     const SessionRun r = runSession(onRadio(pty, 40),
                                     "click Connect\n"
@@ -224,16 +219,17 @@ TEST_F(SessionTest, KeysGoThroughTheWindow) {
     QFile log(radioLog);
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     const QString frames = QString::fromLatin1(log.readAll());
+    EXPECT_FALSE(frames.contains(QStringLiteral("cut:"))) << frames.toStdString();
     // A monitor request: command 03 with the channel as ASCII hex; 14 channels, read twice.
-    const QString request = QStringLiteral("rx: FE FE EE EF E8 22 51 02 00 03 ");
+    const QString request = QStringLiteral("frame: EE EF E8 22 51 02 00 03 ");
     EXPECT_EQ(frames.count(request), 28) << frames.toStdString();
     for (int channel = 0; channel < 14; ++channel) {
         const QByteArray digits = QByteArray::number(channel, 16).toUpper().rightJustified(2, '0');
-        const QString frame = request + QString::fromLatin1(digits.toHex(' ').toUpper()) + " FD";
+        const QString frame = request + QString::fromLatin1(digits.toHex(' ').toUpper()) + "\n";
         EXPECT_EQ(frames.count(frame), 2) << frame.toStdString();
     }
     // Power(Hi) stepped from 200 (C8) to 201 (C9).
-    EXPECT_EQ(frames.count(QStringLiteral("rx: FE FE EE EF E8 22 51 02 00 05 43 39 FD")), 1)
+    EXPECT_EQ(frames.count(QStringLiteral("frame: EE EF E8 22 51 02 00 05 43 39\n")), 1)
         << frames.toStdString();
 }
 
