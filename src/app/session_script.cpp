@@ -15,7 +15,8 @@ namespace {
 constexpr double kMaxSeconds = 3600;
 
 constexpr const char* kActionList =
-    "click, key, select, tcxo, menu, wait-line, wait-state, wait, timeout, screenshot, print";
+    "click, key, select, tcxo, menu, wait-line, wait-state, wait, timeout, screenshot, print, "
+    "device";
 constexpr const char* kButtonList = "0, 1, 2, Connect, Reload or Disp para";
 constexpr const char* kKeyList = "Left, Right, Enter, Up, Down or F5";
 constexpr const char* kStateList = "connected, idle or disp-para";
@@ -165,6 +166,7 @@ class LineParser {
         if (v == "timeout") return seconds(SessionVerb::Timeout, "timeout", args, false);
         if (v == "screenshot") return screenshot(args);
         if (v == "print") return print(args);
+        if (v == "device") return device(args);
         return fail("unknown action '" + std::string(verb) + "' (actions: " + kActionList + ")");
     }
 
@@ -296,12 +298,17 @@ class LineParser {
         return nothingMore(args, "the menu item");
     }
 
-    bool waitLine(Args& args) {
-        a_.verb = SessionVerb::WaitLine;
+    // An action whose argument is the rest of the line, which must not be empty.
+    bool textAction(SessionVerb verb, Args& args, const char* missing) {
+        a_.verb = verb;
         bool quoted = false;
         if (!args.text(a_.text, quoted, error_)) return false;
-        if (a_.text.empty()) return fail("wait-line needs the text to wait for");
+        if (a_.text.empty()) return fail(missing);
         return true;
+    }
+
+    bool waitLine(Args& args) {
+        return textAction(SessionVerb::WaitLine, args, "wait-line needs the text to wait for");
     }
 
     bool waitState(Args& args) {
@@ -348,6 +355,10 @@ class LineParser {
     bool print(Args& args) {
         a_.verb = SessionVerb::Print;
         return nothingMore(args, "print");
+    }
+
+    bool device(Args& args) {
+        return textAction(SessionVerb::Device, args, "device needs the path of a serial device");
     }
 
     SessionAction& a_;

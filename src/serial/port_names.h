@@ -6,8 +6,12 @@
 
 namespace kv7 {
 
-// Which device COM n is. On Windows the device "COMn". Elsewhere the key "COMn" of section
-// [PORTS] of the settings file when it names a device, else /dev/ttyUSB{n-1} when that exists,
+// The section and key of the settings file that assign COM n a device.
+inline constexpr const char* kPortsSection = "PORTS";
+std::string portsKey(int16_t n);
+
+// Which device COM n is: the key "COMn" of section [PORTS] of the settings file when it names a
+// device; otherwise on Windows the device "COMn", elsewhere /dev/ttyUSB{n-1} when that exists,
 // else /dev/ttyS{n-1}.
 struct PortNameRule {
     bool windows = false;

@@ -183,9 +183,10 @@ bool replaceFile(const fs::path& path, const std::string& content) {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         if (!out) return false;
         out.write(content.data(), static_cast<std::streamsize>(content.size()));
-        out.flush();
-        if (!out) {
-            out.close();
+        // A full disk may show only when the last bytes leave at the close; a copy cut short
+        // must never replace the file.
+        out.close();
+        if (out.fail()) {
             fs::remove(temp, ec);
             return false;
         }
@@ -244,6 +245,28 @@ std::optional<std::string> PrivateProfile::withValue(const std::string& content,
     return out;
 }
 
+std::optional<std::string> PrivateProfile::withoutKey(const std::string& content,
+                                                      const std::string& section,
+                                                      const std::string& key) {
+    const std::string_view sectionName = trim(section);
+    const std::string_view keyName = trim(key);
+    if (keyName.empty()) return std::nullopt;
+    // Every line of the key goes, in every section of the name: a second one further down
+    // would otherwise come to light as the key's value.
+    std::string out;
+    out.reserve(content.size());
+    std::size_t copied = 0;
+    bool inSection = false;
+    for (const Line& line : splitLines(content)) {
+        if (line.kind == LineKind::Section) inSection = sameName(line.name, sectionName);
+        if (line.kind != LineKind::Key || !inSection || !sameName(line.name, keyName)) continue;
+        out.append(content, copied, line.start - copied);
+        copied = line.end;
+    }
+    out.append(content, copied, std::string::npos);
+    return out;
+}
+
 int32_t PrivateProfile::GetPrivateProfileStringA(const std::string& section, const std::string& key,
                                                  const std::string& defaultText,
                                                  std::string& returned, int32_t size,
@@ -272,6 +295,20 @@ bool PrivateProfile::WritePrivateProfileStringA(const std::string& section, cons
     const std::optional<std::string> updated = withValue(content, section, key, text);
     if (!updated) return false;
     if (read == ReadResult::Read && *updated == content) return true;
+    return replaceFile(path, *updated);
+}
+
+bool PrivateProfile::removeKey(const std::string& section, const std::string& key,
+                               const std::string& fileName) {
+    if (fileName.empty()) return false;
+    const fs::path path(fileName);
+    std::string content;
+    const ReadResult read = readFile(path, content);
+    if (read == ReadResult::Missing) return true;  // nothing there to remove
+    if (read == ReadResult::Failed) return false;
+    const std::optional<std::string> updated = withoutKey(content, section, key);
+    if (!updated) return false;
+    if (*updated == content) return true;
     return replaceFile(path, *updated);
 }
 

@@ -20,6 +20,10 @@ class PrivateProfile : public ProfileFile {
     bool WritePrivateProfileStringA(const std::string& section, const std::string& key,
                                     const std::string& text, const std::string& fileName) override;
 
+    // Removes every line of the key from the sections of that name and leaves every other byte
+    // as it was; true when the key is gone afterwards (also when there was no file or key).
+    bool removeKey(const std::string& section, const std::string& key, const std::string& fileName);
+
     // The same rules on the text of a file, without touching the disk.
     static std::optional<std::string> findValue(const std::string& content,
                                                 const std::string& section, const std::string& key);
@@ -27,6 +31,10 @@ class PrivateProfile : public ProfileFile {
     static std::optional<std::string> withValue(const std::string& content,
                                                 const std::string& section, const std::string& key,
                                                 const std::string& text);
+    // The file's text without the key's lines; none for an empty key name.
+    static std::optional<std::string> withoutKey(const std::string& content,
+                                                 const std::string& section,
+                                                 const std::string& key);
 };
 
 }  // namespace kv7

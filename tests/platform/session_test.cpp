@@ -247,6 +247,44 @@ TEST_F(SessionTest, MenusAndExitWithoutARadio) {
     EXPECT_EQ(r.out.back().find("> menu exit"), 12u) << r.out.back();
 }
 
+// The devices of this machine, one line of seven fields each (none at all is as good), and a
+// script that gives COM 2 the radio's terminal: without it COM 2 would be a device that is not
+// there, with it the port opens and the radio answers.
+TEST_F(SessionTest, ListsThePortsAndAssignsADeviceByScript) {
+    SessionRun r = runSession({QStringLiteral("--list-ports")});
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    for (const std::string& line : r.out) {
+        const QStringList fields = QString::fromStdString(line).split(QStringLiteral(" | "));
+        ASSERT_EQ(fields.size(), 7) << line;
+        EXPECT_TRUE(QFile::exists(fields[0])) << line;
+        EXPECT_TRUE(fields[6] == QLatin1String("yes") || fields[6].startsWith("no: ")) << line;
+    }
+
+    const std::string pty = startSim({QStringLiteral("--no-pacing")});
+    ASSERT_FALSE(pty.empty());
+    r = runSession(withConst({QStringLiteral("--com"), QStringLiteral("2"),
+                              QStringLiteral("--timeout"), QStringLiteral("20")}),
+                   "device /dev/ttyUSB-not-here\n"
+                   "device " +
+                       pty +
+                       "\n"
+                       "click Connect\n"
+                       "wait-state connected\n");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("line 1: There is no device /dev/ttyUSB-not-here. The assignment of "
+                         "COM 2 is unchanged."),
+              std::string::npos)
+        << r.err;
+    r = runSession(withConst({QStringLiteral("--com"), QStringLiteral("2"),
+                              QStringLiteral("--timeout"), QStringLiteral("20")}),
+                   "device " + pty + "\nclick Connect\nwait-state connected\n");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 0) << r.err << transcript(r);
+    EXPECT_TRUE(printed(r, "COM 2 now uses " + pty + ".")) << transcript(r);
+}
+
 TEST_F(SessionTest, FailuresEndWithTheirOwnExitCodes) {
     // A bad script is refused before the program starts, every bad line named.
     SessionRun r = runSession(withConst({}), "click Connect\nclik 1\nwait-state busy\n");

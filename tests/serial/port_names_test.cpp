@@ -28,8 +28,9 @@ TEST(PortNames, RuleByHostEntryAndDevices) {
         int16_t n;
         const char* expected;
     } cases[] = {
-        {true, 1, "COM1"},  // the settings file is not consulted on Windows
-        {true, 10, "COM10"},
+        {true, 1, "/dev/pts/7"},  // an assigned device wins on every system
+        {true, 2, "COM2"},        // Windows: no entry, the device of that name
+        {true, 3, "COM3"},
         {false, 1, "/dev/pts/7"},    // [PORTS] entry wins over an
                                      // existing ttyUSB0
         {false, 2, "/dev/ttyUSB1"},  // no entry, USB adapter present
@@ -42,10 +43,7 @@ TEST(PortNames, RuleByHostEntryAndDevices) {
         rule.windows = c.windows;
         asked.clear();
         EXPECT_EQ(resolvePortName(c.n, rule), c.expected) << c.n << (c.windows ? " win" : "");
-        const std::vector<std::string> expectedAsk =
-            c.windows ? std::vector<std::string>{}
-                      : std::vector<std::string>{"COM" + std::to_string(c.n)};
-        EXPECT_EQ(asked, expectedAsk);
+        EXPECT_EQ(asked, std::vector<std::string>{"COM" + std::to_string(c.n)});
     }
 }
 

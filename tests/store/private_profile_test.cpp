@@ -105,6 +105,25 @@ TEST(PrivateProfileText, OddFilesStayReadableAndIntact) {
     }
 }
 
+TEST(PrivateProfileText, RemovingAKeyTakesAllItsLinesAndNothingElse) {
+    const struct {
+        std::string content, section, key;
+        std::optional<std::string> after;
+    } cases[] = {
+        {kFile, "option", " COMPORT ",
+         [] {
+             std::string s = kFile;
+             return s.erase(s.find("ComPort=3"), 11);
+         }()},
+        {kFile, "OPTION", "Missing", kFile},
+        {"[P]\nCOM1=a\n[Q]\nCOM1=q\n[p]\r\nCOM1=b", "P", "COM1", "[P]\n[Q]\nCOM1=q\n[p]\r\n"},
+        {"[P]\nCOM1=a", "P", "", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PrivateProfile::withoutKey(c.content, c.section, c.key), c.after) << c.content;
+    }
+}
+
 TEST(PrivateProfileText, RefusesWhatWouldNotReadBack) {
     const struct {
         std::string section, key, text;

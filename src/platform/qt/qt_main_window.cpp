@@ -515,6 +515,9 @@ void QtMainWindow::buildMenus() {
         });
         ports_[static_cast<size_t>(i - 1)] = std::move(item);
     }
+    // Which device the selected port is; whoever owns the port answers it.
+    port->addSeparator();
+    deviceAction_ = port->addAction(QStringLiteral("&Device\u2026"));
     QMenu* release = option->addMenu(QStringLiteral("&Auto port release"));
     for (int i = 0; i <= 5; ++i) {
         const QString text = i == 0 ? QStringLiteral("&OFF") : QStringLiteral("&%1 sec").arg(i);

@@ -93,6 +93,8 @@ class QtMainWindow : public QMainWindow, public MainWindowView {
     QAction* exitAction() const { return exitAction_; }
     QAction* portAction(int index) const;     // 1..4
     QAction* releaseAction(int index) const;  // 0..5
+    // Option > Port > Device…
+    QAction* deviceAction() const { return deviceAction_; }
 
     // Pixel positions of a length in twips, as the controls use them.
     int pixelsX(double twips) const;
@@ -141,6 +143,7 @@ class QtMainWindow : public QMainWindow, public MainWindowView {
     std::array<std::unique_ptr<qtwin::MenuImpl>, 4> ports_;
     std::array<std::unique_ptr<qtwin::MenuImpl>, 6> releases_;
     QAction* exitAction_ = nullptr;
+    QAction* deviceAction_ = nullptr;
     std::unique_ptr<qtwin::KeyPreview> keyPreview_;
     QPointer<QWindow> previewed_;
     std::vector<QWidget*> tabOrder_;

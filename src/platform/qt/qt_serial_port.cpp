@@ -89,19 +89,21 @@ void QtSerialPort::setSettingsFile(const std::string& path) {
     if (!kWindowsHost) std::replace(settingsFile_.begin(), settingsFile_.end(), '\\', '/');
 }
 
+std::optional<std::string> QtSerialPort::assignedDevice(int16_t n) const {
+    if (settingsFile_.empty()) return std::nullopt;
+    PrivateProfile file;
+    std::string value;
+    if (file.GetPrivateProfileStringA(kPortsSection, portsKey(n), "", value, kProfileBuffer,
+                                      settingsFile_) <= 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 std::string QtSerialPort::deviceName(int16_t n) const {
     PortNameRule rule;
     rule.windows = kWindowsHost;
-    rule.portsEntry = [this](const std::string& key) -> std::optional<std::string> {
-        if (settingsFile_.empty()) return std::nullopt;
-        PrivateProfile file;
-        std::string value;
-        if (file.GetPrivateProfileStringA("PORTS", key, "", value, kProfileBuffer, settingsFile_) <=
-            0) {
-            return std::nullopt;
-        }
-        return value;
-    };
+    rule.portsEntry = [this, n](const std::string&) { return assignedDevice(n); };
     rule.exists = [](const std::string& path) {
         return QFileInfo::exists(QString::fromStdString(path));
     };

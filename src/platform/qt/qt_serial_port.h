@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "serial/serial_port.h"
@@ -10,7 +11,7 @@
 namespace kv7 {
 
 // The serial link's port on QSerialPort. COM n is mapped to a device by the port name rule
-// (serial/port_names.h), reading [PORTS] of the settings file on POSIX systems.
+// (serial/port_names.h), reading [PORTS] of the settings file.
 class QtSerialPort : public SerialPort {
   public:
     // settingsFile: the settings file's path; backslashes are read as directory separators
@@ -22,6 +23,8 @@ class QtSerialPort : public SerialPort {
     const std::string& settingsFile() const { return settingsFile_; }
     // The device COM n stands for now (the rule is applied again at every opening).
     std::string deviceName(int16_t n) const;
+    // The device [PORTS] of the settings file assigns to COM n; none when it assigns none.
+    std::optional<std::string> assignedDevice(int16_t n) const;
     // The platform's text for the last failed opening; empty after a good one.
     const QString& lastOpenError() const { return lastOpenError_; }
 

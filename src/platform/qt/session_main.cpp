@@ -29,6 +29,8 @@
 
 #include "app/program.h"
 #include "app/session_script.h"
+#include "platform/qt/port_device_chooser.h"
+#include "platform/qt/port_devices.h"
 #include "platform/qt/qt_heartbeat.h"
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_message_box.h"
@@ -49,9 +51,12 @@ constexpr double kDefaultTimeoutS = 60;
 
 const char* const kUsage =
     "Usage: kv7-session [--port PATH] [--com N] [--const FILE] [--script FILE] [--timeout S]\n"
+    "       kv7-session --list-ports\n"
     "Runs the adjustment program with its window on the offscreen platform (no display\n"
     "needed), performs the script's actions and prints what the window shows.\n"
     "\n"
+    "  --list-ports   prints the serial devices present, one a line: device | stable name |\n"
+    "                 description | manufacturer | serial number | USB id | may open; then ends\n"
     "  --port PATH    serial device of the radio; COM N (default 1) is mapped to it\n"
     "  --com N        COM port the program selects, 1 to 4 (default 1); without --port the\n"
     "                 usual port name rule finds its device\n"
@@ -71,6 +76,8 @@ const char* const kUsage =
     "  timeout <seconds>    the limit of the waits that follow\n"
     "  screenshot <file.png>\n"
     "  print                what the window shows\n"
+    "  device <path>        assigns the device to the selected COM port (Option > Port >\n"
+    "                       Device...)\n"
     "\n"
     "Every message box is printed and answered with OK. Exit status: 0 done, 1 a wait timed\n"
     "out or an action was not possible, 2 bad command line or script, 3 the program did not\n"
@@ -82,6 +89,7 @@ struct Options {
     std::string constFile = "Const.ini";
     std::string scriptFile;  // empty: standard input
     double timeoutS = kDefaultTimeoutS;
+    bool listPorts = false;
 };
 
 void say(const std::string& line) {
@@ -96,6 +104,10 @@ bool parseOptions(const QStringList& args, Options& o, bool& help) {
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             help = true;
             return true;
+        }
+        if (a == QLatin1String("--list-ports")) {
+            o.listPorts = true;
+            continue;
         }
         if (i + 1 >= args.size()) {
             std::cerr << "kv7-session: " << a.toStdString()
@@ -194,8 +206,12 @@ class SessionBeeper : public Beeper {
 class SessionRunner {
   public:
     SessionRunner(const SessionScript& script, const Options& o, Program& program,
-                  QtMainWindow& window)
-        : actions_(script.actions), program_(program), window_(window), timeoutS_(o.timeoutS) {
+                  QtMainWindow& window, PortDeviceChooser& devices)
+        : actions_(script.actions),
+          program_(program),
+          window_(window),
+          devices_(devices),
+          timeoutS_(o.timeoutS) {
         QObject::connect(&poll_, &QTimer::timeout, [this] { step(); });
     }
 
@@ -329,6 +345,7 @@ class SessionRunner {
             case SessionVerb::Timeout: timeoutS_ = a.seconds; return Result::Done;
             case SessionVerb::Screenshot: return screenshot(a);
             case SessionVerb::Print: printWindow(); return Result::Done;
+            case SessionVerb::Device: return device(a);
         }
         return Result::Failed;
     }
@@ -493,9 +510,20 @@ class SessionRunner {
         return Result::Done;
     }
 
+    Result device(const SessionAction& a) {
+        const PortAssignment outcome = devices_.assignPath(a.text);
+        if (!outcome.done) {
+            fail(a, outcome.message);
+            return Result::Failed;
+        }
+        say(stamp() + "  " + outcome.message);
+        return Result::Done;
+    }
+
     const std::vector<SessionAction>& actions_;
     Program& program_;
     QtMainWindow& window_;
+    PortDeviceChooser& devices_;
     double timeoutS_;
     QTimer poll_;
     QElapsedTimer clock_;
@@ -535,6 +563,13 @@ int run(int argc, char** argv) {
         std::cout << kUsage;
         return kExitOk;
     }
+    if (o.listPorts) {
+        for (const PortListEntry& e :
+             buildPortList(enumerateSerialDevices(), systemDeviceFiles(), std::string())) {
+            say(portListLine(e));
+        }
+        return kExitOk;
+    }
     std::string text;
     if (!readScript(o, text)) return kExitBadInput;
     const SessionScript script = parseSessionScript(text);
@@ -567,6 +602,7 @@ int run(int argc, char** argv) {
     Program program(port, ticks, messages, beeper, window, programDir.path().toStdString(),
                     o.constFile, &heartbeat);
     port.setSettingsFile(program.link().profMain().FullPath());
+    PortDeviceChooser devices(window, program, port);
     SessionRunner* startRunner = nullptr;
     // The script begins once the shown window has had its first tick, as a technician would
     // see it: port label written, controls shown or hidden by the controller.
@@ -581,7 +617,7 @@ int run(int argc, char** argv) {
     window.setLogic(&program.window());
     window.setEventBoundary(&program.boundary());
 
-    SessionRunner runner(script, o, program, window);
+    SessionRunner runner(script, o, program, window, devices);
     window.setOnUnloaded([&runner] {
         runner.programEnded();
         QCoreApplication::quit();

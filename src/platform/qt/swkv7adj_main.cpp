@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/program.h"
+#include "platform/qt/port_device_chooser.h"
 #include "platform/qt/qt_heartbeat.h"
 #include "platform/qt/qt_instance_lock.h"
 #include "platform/qt/qt_main_window.h"
@@ -84,6 +85,7 @@ int run(QApplication& app) {
 
     Program program(port, ticks, messages, beeper, window, programDir, kConstantsFile, &heartbeat);
     port.setSettingsFile(program.link().profMain().FullPath());
+    PortDeviceChooser devices(window, program, port);
     heartbeat.setOnTick([&program] { program.heartbeat(); });
     window.setLogic(&program.window());
     window.setEventBoundary(&program.boundary());
