@@ -21,12 +21,16 @@ enum class SessionVerb {
     Wait,        // wait <seconds>
     Timeout,     // timeout <seconds>: the limit of the waits that follow
     Screenshot,  // screenshot <file.png>
-    Print        // print
+    Print,       // print
+    SaveImage,   // save-image <file>: File > Save image as read
+    WriteImage,  // write-image <file>: File > Write image to radio, confirmed
+    // save-current <file>: File > Save current image
+    SaveCurrent
 };
 
 enum class SessionKey { Left, Right, Enter, Up, Down, F5 };
 enum class SessionState { Connected, Idle, DispPara };
-enum class SessionMenu { Port, Release, Exit };
+enum class SessionMenu { Port, Release, Exit, KeepImages };
 
 // A console line named by its index or by the title of its item.
 struct ConsoleLineRef {
@@ -45,7 +49,8 @@ struct SessionAction {
     bool tcxoOn = false;
     SessionMenu menu = SessionMenu::Exit;
     int16_t menuIndex = 0;  // Menu port (1..4) or release (0..5)
-    std::string text;       // WaitLine: the text looked for; Screenshot: the file
+    bool menuOn = false;    // Menu keep-images on/off
+    std::string text;  // WaitLine: the text looked for; Screenshot and the image verbs: the file
     SessionState state = SessionState::Idle;
     double seconds = 0;  // Wait, Timeout
 };
