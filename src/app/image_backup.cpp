@@ -160,17 +160,22 @@ bool ImageBackup::writeImage(const std::string& path) {
     depth_.leave();
     if (!ok) return false;
 
-    before_ = radio_.eepImage.ReadBlock(0, kImageSize);
     target_ = file.image;
     targetSub_ = file.info.subName;
-    // The controller rests while the sequencer writes; the port is opened afresh for the write.
+    // The controller rests while the sequencer writes; the write starts once the window shows
+    // the resting state (title and progress, no console to type into).
     ownReset_ = true;
     controller_.RigOpFunc_ResetAll();
     ownReset_ = false;
+    phase_ = Phase::Starting;
+    return true;
+}
+
+void ImageBackup::startWrite() {
+    before_ = radio_.eepImage.ReadBlock(0, kImageSize);
     radio_.eepImage.WriteBlock(0, target_);
     phase_ = Phase::Writing;
-    seq_.easyCloneWrite();
-    return true;
+    seq_.easyCloneWrite();  // the port is opened afresh for the write
 }
 
 void ImageBackup::startReadBack() {
@@ -186,6 +191,7 @@ void ImageBackup::startReadBack() {
 }
 
 void ImageBackup::task() {
+    if (phase_ == Phase::Starting && view_.fra01(0).Visible() && !seq_.OpRunning()) startWrite();
     if (phase_ == Phase::Writing) {
         if (seq_.OpRunning() && seq_.Operation() == 3) {
             const double n = std::floor(seq_.driver().lastEeAdr() / 5120.0 * 33.0);
@@ -235,6 +241,11 @@ void ImageBackup::cloneReadCompleted() {
 
 void ImageBackup::controllerReset() {
     if (ownReset_ || phase_ == Phase::Idle) return;
+    if (phase_ == Phase::Starting) {
+        phase_ = Phase::Idle;
+        showLater("The image was not written: the connection was reset before the write began.");
+        return;
+    }
     if (phase_ == Phase::Writing) {
         // The write failed (its message is being shown) or was broken off: the working image
         // is what it was, the radio's memory is whatever the radio kept.

@@ -73,13 +73,15 @@ class ImageBackup : public SubNameChecker, public CloneReadObserver {
     void controllerReset() override;
 
   private:
-    enum class Phase { Idle, Writing, Verifying };
+    // Starting: the controller has been reset and is about to show its resting window.
+    enum class Phase { Idle, Starting, Writing, Verifying };
 
     ImageFile current() const;
     bool save(const ImageFile& file, const std::string& path);
     void keepCopy();
     void refuse(const std::string& why);
     std::string confirmationText(const std::string& path, const ImageFile& file) const;
+    void startWrite();
     void startReadBack();
     void showLater(std::string text) { pending_.push_back(std::move(text)); }
 

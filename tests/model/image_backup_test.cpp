@@ -69,6 +69,9 @@ TEST(ImageBackup, SavedImagesAreTheRadiosMemoryAndAWrittenImageReadsBackEqual) {
     Connected a;
     const ByteString radioMemory = a.rig.radio().image();
     a.backup().setKeepImages(true);
+    const ByteString settings = fileBytes(a.rig.program().link().profMain().FullPath());
+    EXPECT_NE(std::string(settings.begin(), settings.end()).find("[IMAGES]\r\nKeepImages=1"),
+              std::string::npos);
     ASSERT_TRUE(a.rig.connect());  // a second read, now with a copy kept
 
     ASSERT_TRUE(a.rig.keyOn(kLinePowerHi, kKeyRight));
@@ -104,7 +107,12 @@ TEST(ImageBackup, SavedImagesAreTheRadiosMemoryAndAWrittenImageReadsBackEqual) {
     // A fresh radio of the same kind takes the adjusted image and reads back equal.
     Connected b;
     const size_t before = b.rig.messages().size();
-    ASSERT_TRUE(b.write(current));
+    ASSERT_TRUE(b.backup().writeImage(current));
+    // While it writes, the window shows the progress bar and no console to type into.
+    EXPECT_TRUE(
+        b.rig.runUntil([&] { return b.rig.progress().find("oo.") != std::string::npos; }, 30000));
+    EXPECT_FALSE(b.rig.consoleShown());
+    ASSERT_TRUE(b.rig.runUntil([&] { return !b.backup().writing(); }, 60000));
     ASSERT_EQ(b.confirm.asked.size(), 1u);
     EXPECT_NE(b.confirm.asked[0].find("overwrites the whole memory"), std::string::npos);
     EXPECT_EQ(b.rig.radio().image(), decoded(current).image);
