@@ -72,6 +72,13 @@ bool ImageBackup::saveAsRead(const std::string& path) {
 }
 
 bool ImageBackup::saveCurrent(const std::string& path) {
+    // While a write runs, the working image holds the file being written or the read-back.
+    if (phase_ != Phase::Idle) {
+        messages_.showMessage(
+            "An image is being written to the radio: save the current image "
+            "once it has been read back.");
+        return false;
+    }
     return save(current(), path);
 }
 

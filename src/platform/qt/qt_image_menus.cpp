@@ -62,7 +62,7 @@ QtImageMenus::QtImageMenus(QtMainWindow& window, ImageBackup& backup, EventBound
 
 void QtImageMenus::refresh() {
     saveAsRead_->setEnabled(backup_.hasAsRead());
-    saveCurrent_->setEnabled(backup_.hasAsRead());
+    saveCurrent_->setEnabled(backup_.hasAsRead() && !backup_.writing());
     write_->setEnabled(backup_.hasAsRead() && !backup_.writing());
     keep_->setChecked(backup_.keepImages());
 }
