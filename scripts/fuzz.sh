@@ -7,7 +7,7 @@ seconds=${1:-30}
 jobs=${KV7_JOBS:-2}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DKV7_FUZZ=ON -DKV7_WITH_QT=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-targets=(fuzz_driver_receive fuzz_answer_acceptance fuzz_hex_helpers fuzz_const_ini)
+targets=(fuzz_driver_receive fuzz_answer_acceptance fuzz_hex_helpers fuzz_const_ini fuzz_image_file)
 [ -f tests/fuzz/fuzz_private_profile.cpp ] && targets+=(fuzz_private_profile)
 cmake --build build-fuzz -j"$jobs" --target "${targets[@]}"
 for t in "${targets[@]}"; do

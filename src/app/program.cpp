@@ -11,8 +11,11 @@ Program::Program(SerialPort& port, TickSource& ticks, MessageSink& messages, Bee
       link_(port, ticks, programDirectory),
       seq_(link_, link_.qkv3D(), radio_, ticks),
       window_(link_, seq_, console_, view, sink_),
-      controller_(seq_, radio_, console_, view, window_, ticks, beeper, constFilePath) {
-    seq_.setSubNameChecker(&controller_);
+      controller_(seq_, radio_, console_, view, window_, ticks, beeper, constFilePath),
+      backup_(radio_, seq_, controller_, controller_, view, sink_, depth_, link_.profMain()) {
+    // The image backup passes the controller's sub-name judgement on and adds its own.
+    seq_.setSubNameChecker(&backup_);
+    controller_.setCloneReadObserver(&backup_);
     seq_.setErrorReporter(&window_);
     link_.setClient(&window_);
     link_.setTimer(timer);
@@ -30,6 +33,7 @@ StartResult Program::Main(const std::function<bool()>& anotherInstanceRunning) {
     StartResult result = StartResult::Failed;
     const EventOutcome outcome = boundary_.run("the start-up", [&] {
         result = kv7::Main(anotherInstanceRunning, sink_, link_, radio_, window_);
+        if (result == StartResult::Running) backup_.loadSettings();
     });
     if (outcome != EventOutcome::Completed) {
         // Half started: leave as a normal end would, without a second report.
@@ -40,7 +44,10 @@ StartResult Program::Main(const std::function<bool()>& anotherInstanceRunning) {
 }
 
 EventOutcome Program::heartbeat() {
-    return boundary_.runTick("the periodic task", [&] { link_.timSolid_Timer(); });
+    return boundary_.runTick("the periodic task", [&] {
+        link_.timSolid_Timer();
+        backup_.task();
+    });
 }
 
 EventOutcome Program::commEvent(int commEvent) {

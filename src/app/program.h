@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/event_boundary.h"
+#include "app/image_backup.h"
 #include "app/main_window.h"
 #include "app/start.h"
 #include "app/window_controls.h"
@@ -48,6 +49,7 @@ class Program {
     // The sink every part of the program shows its messages through.
     MessageSink& messages() { return sink_; }
     const ModalDepth& modalDepth() const { return depth_; }
+    ImageBackup& imageBackup() { return backup_; }
 
   private:
     ModalDepth depth_;
@@ -60,6 +62,7 @@ class Program {
     clsConsole console_;
     frmMain window_;
     clsIndOp_RigKV7 controller_;
+    ImageBackup backup_;
 };
 
 }  // namespace kv7

@@ -16,7 +16,7 @@ constexpr double kMaxSeconds = 3600;
 
 constexpr const char* kActionList =
     "click, key, select, tcxo, menu, wait-line, wait-state, wait, timeout, screenshot, print, "
-    "device";
+    "device, save-image, save-current, write-image";
 constexpr const char* kButtonList = "0, 1, 2, Connect, Reload or Disp para";
 constexpr const char* kKeyList = "Left, Right, Enter, Up, Down or F5";
 constexpr const char* kStateList = "connected, idle or disp-para";
@@ -167,6 +167,9 @@ class LineParser {
         if (v == "screenshot") return screenshot(args);
         if (v == "print") return print(args);
         if (v == "device") return device(args);
+        if (v == "save-image") return imageFile(SessionVerb::SaveImage, "save-image", args);
+        if (v == "save-current") return imageFile(SessionVerb::SaveCurrent, "save-current", args);
+        if (v == "write-image") return imageFile(SessionVerb::WriteImage, "write-image", args);
         return fail("unknown action '" + std::string(verb) + "' (actions: " + kActionList + ")");
     }
 
@@ -275,6 +278,13 @@ class LineParser {
             a_.menu = SessionMenu::Exit;
             return nothingMore(args, "menu exit");
         }
+        if (w == "keep-images") {
+            a_.menu = SessionMenu::KeepImages;
+            const std::string on = lower(args.word());
+            if (on != "on" && on != "off") return fail("menu keep-images needs on or off");
+            a_.menuOn = on == "on";
+            return nothingMore(args, "menu keep-images on/off");
+        }
         int lo = 0;
         int hi = 0;
         if (w == "port") {
@@ -286,7 +296,7 @@ class LineParser {
             lo = 0;
             hi = 5;
         } else {
-            return fail("menu needs port N, release N or exit");
+            return fail("menu needs port N, release N, keep-images on|off or exit");
         }
         const std::string_view n = args.word();
         int v = 0;
@@ -349,6 +359,14 @@ class LineParser {
         if (l.size() < 5 || l.compare(l.size() - 4, 4, ".png") != 0) {
             return fail("screenshot file '" + a_.text + "' does not end in .png");
         }
+        return true;
+    }
+
+    bool imageFile(SessionVerb verb, const char* name, Args& args) {
+        a_.verb = verb;
+        bool quoted = false;
+        if (!args.text(a_.text, quoted, error_)) return false;
+        if (a_.text.empty()) return fail(std::string(name) + " needs a file name");
         return true;
     }
 

@@ -22,12 +22,16 @@ enum class SessionVerb {
     Timeout,     // timeout <seconds>: the limit of the waits that follow
     Screenshot,  // screenshot <file.png>
     Print,       // print
-    Device       // device <path>: the selected COM port's device
+    Device,      // device <path>: the selected COM port's device
+    SaveImage,   // save-image <file>: File > Save image as read
+    WriteImage,  // write-image <file>: File > Write image to radio, confirmed
+    // save-current <file>: File > Save current image
+    SaveCurrent
 };
 
 enum class SessionKey { Left, Right, Enter, Up, Down, F5 };
 enum class SessionState { Connected, Idle, DispPara };
-enum class SessionMenu { Port, Release, Exit };
+enum class SessionMenu { Port, Release, Exit, KeepImages };
 
 // A console line named by its index or by the title of its item.
 struct ConsoleLineRef {
@@ -46,7 +50,9 @@ struct SessionAction {
     bool tcxoOn = false;
     SessionMenu menu = SessionMenu::Exit;
     int16_t menuIndex = 0;  // Menu port (1..4) or release (0..5)
-    std::string text;       // WaitLine: the text looked for; Screenshot: the file; Device: path
+    bool menuOn = false;    // Menu keep-images on/off
+    // WaitLine: the text looked for; Screenshot and the image verbs: the file; Device: the path
+    std::string text;
     SessionState state = SessionState::Idle;
     double seconds = 0;  // Wait, Timeout
 };

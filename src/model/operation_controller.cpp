@@ -62,6 +62,7 @@ void clsIndOp_RigKV7::RigOpFunc_ResetAll() {
     console_.Clear();
     buildItemTable();
     ResetProcedures();
+    if (cloneReadObserver_ != nullptr) cloneReadObserver_->controllerReset();
 }
 
 void clsIndOp_RigKV7::buildItemTable() {
@@ -379,6 +380,7 @@ bool clsIndOp_RigKV7::runState(int16_t& next) {
 }
 
 void clsIndOp_RigKV7::cloneReadCompletion() {
+    if (cloneReadObserver_ != nullptr) cloneReadObserver_->cloneReadCompleted();
     radioIdBytes_ = HexTextToByteString(radio_.radioNameM() + radio_.radionameS());
     for (int16_t i = 0; i < console_.ListCount(); ++i) {
         console_.ReadFromEe(i);

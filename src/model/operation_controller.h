@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "app/clone_read_observer.h"
 #include "app/operation_controller.h"
 #include "app/window_controls.h"
 #include "console/console.h"
@@ -55,6 +56,9 @@ public:
     bool RigKV7Prop_Shielding() const;
     bool RigKV7Prop_EditEnabled() const;
     bool RigKV7Prop_DispPara() const;
+
+    // Told of every completed clone read and every reset; none by default.
+    void setCloneReadObserver(CloneReadObserver* o) { cloneReadObserver_ = o; }
 
     // For tests and the scripted session.
     int16_t opStep() const { return opStep_; }
@@ -124,6 +128,7 @@ private:
     Beeper& beeper_;
     std::string constFilePath_;
     std::unique_ptr<clsIndEep_RigKV7> myIndEep_;
+    CloneReadObserver* cloneReadObserver_ = nullptr;
     clsCmcTick myTick_;
 
     int16_t comPortNo_ = 1;

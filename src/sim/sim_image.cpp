@@ -1,10 +1,9 @@
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 
 #include "sim/sim_physics.h"
 #include "sim/sim_radio.h"
+#include "store/image_file.h"
 
 namespace kv7::sim {
 
@@ -98,21 +97,10 @@ ByteString sampleImage(const SimOptions& options) {
 }
 
 bool loadImageFile(const std::string& path, ByteString& image, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open " + path;
-        return false;
-    }
-    ByteString data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = "cannot read " + path;
-        return false;
-    }
-    if (data.size() != static_cast<size_t>(kImageSize)) {
-        error = path + " holds " + std::to_string(data.size()) + " bytes, not 5120";
-        return false;
-    }
-    image = std::move(data);
+    // A bare image or a saved one with its description after the bytes.
+    ImageFile file;
+    if (!readImageFile(path, true, file, error)) return false;
+    image = std::move(file.image);
     return true;
 }
 

@@ -159,7 +159,7 @@ TEST(SessionScript, BadLinesAreReportedWithTheirNumbers) {
         {"tcxo", "tcxo needs on or off"},
         {"tcxo yes", "tcxo needs on or off"},
         {"tcxo on off", "unexpected 'off'"},
-        {"menu", "menu needs port N, release N or exit"},
+        {"menu", "menu needs port N, release N, keep-images on|off or exit"},
         {"menu port", "menu port needs a number from 1 to 4"},
         {"menu port 5", "from 1 to 4, not '5'"},
         {"menu port 0", "from 1 to 4, not '0'"},

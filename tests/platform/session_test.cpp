@@ -10,10 +10,14 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "platform/support/pty_pair.h"
+#include "sim/sim_radio.h"
+#include "store/image_file.h"
 
 namespace kv7 {
 namespace {
@@ -34,7 +38,8 @@ const std::filesystem::path kSourceDir = std::filesystem::absolute(
     std::filesystem::path(__FILE__).parent_path().parent_path().parent_path());
 
 QString sourceFile(const char* relative) {
-    return QString::fromStdString((kSourceDir / relative).string());
+    // Absolute: the session runs in another directory, and __FILE__ may be a relative path.
+    return QString::fromStdString(std::filesystem::absolute(kSourceDir / relative).string());
 }
 
 struct SessionRun {
@@ -316,6 +321,57 @@ TEST_F(SessionTest, FailuresEndWithTheirOwnExitCodes) {
 
     r = runSession({QStringLiteral("--com"), QStringLiteral("9")});
     EXPECT_EQ(r.exitCode, 2);
+}
+
+// The File menu's image items through the session: a radio started from a saved image file,
+// its image saved as read and after an adjustment, then the saved one written back and verified.
+TEST_F(SessionTest, ImagesAreSavedAndWrittenBackThroughTheFileMenu) {
+    const QDir d(dir.path());
+    auto path = [&d](const char* name) { return d.filePath(QLatin1String(name)).toStdString(); };
+    ImageFile start;
+    start.image = sim::sampleImage();
+    start.image[49] = 123;  // Power(Hi)
+    start.info = {"2251", "0200", false, "2026-12-07T13:57:05Z", ImageKind::Current};
+    std::string error;
+    ASSERT_TRUE(writeImageFile(path("start.kv7img"), start, error)) << error;
+    const std::string pty =
+        startSim({QStringLiteral("--image"), QString::fromStdString(path("start.kv7img"))});
+    ASSERT_FALSE(pty.empty());
+
+    const SessionRun r =
+        runSession(withConst({QStringLiteral("--port"), QString::fromStdString(pty),
+                              QStringLiteral("--timeout"), QStringLiteral("60")}),
+                   "menu keep-images on\n"
+                   "click Connect\n"
+                   "wait-state connected\n"
+                   "save-image " +
+                       path("as-read.kv7img") +
+                       "\n"
+                       "key Right on Power(Hi)\n"
+                       "save-current " +
+                       path("current.kv7img") +
+                       "\n"
+                       "write-image " +
+                       path("as-read.kv7img") +
+                       "\n"
+                       "wait-line \"Power(Hi): 123\"\n",
+                   150000);
+    ASSERT_TRUE(r.finished) << transcript(r);
+    ASSERT_EQ(r.exitCode, 0) << r.err << transcript(r);
+    EXPECT_TRUE(printed(r, "=== question, answered OK")) << transcript(r);
+    EXPECT_TRUE(printed(r, "| Image written and verified.")) << transcript(r);
+
+    auto bytes = [](const std::string& p) {
+        std::ifstream in(p, std::ios::binary);
+        return ByteString(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    const ByteString asRead = bytes(path("as-read.kv7img"));
+    ASSERT_GT(asRead.size(), 5120u);
+    EXPECT_EQ(ByteString(asRead.begin(), asRead.begin() + 5120), start.image);
+    ImageFile current;
+    ASSERT_TRUE(readImageFile(path("current.kv7img"), false, current, error)) << error;
+    EXPECT_EQ(current.info.kind, ImageKind::Current);
+    EXPECT_EQ(current.image[49], 124);
 }
 
 }  // namespace

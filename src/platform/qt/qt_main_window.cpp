@@ -499,11 +499,13 @@ void QtMainWindow::showEvent(QShowEvent* event) {
 void QtMainWindow::buildMenus() {
     QMenuBar* bar = menuBar();
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    fileMenu_ = file;
     exitAction_ = file->addAction(QStringLiteral("E&xit"));
     connect(exitAction_, &QAction::triggered, this,
             [this] { dispatch("File > Exit", [this] { logic_->mnuFileExit_Click(); }); });
 
     QMenu* option = bar->addMenu(QStringLiteral("&Option"));
+    optionMenu_ = option;
     QMenu* port = option->addMenu(QStringLiteral("&Port"));
     for (int i = 1; i <= 4; ++i) {
         auto item = std::make_unique<MenuImpl>(port->addAction(QStringLiteral("COM &%1").arg(i)));

@@ -16,6 +16,7 @@ class QCheckBox;
 class QFrame;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -91,6 +92,9 @@ class QtMainWindow : public QMainWindow, public MainWindowView {
     QFrame* frameWidget(int index) const;
     QWidget* lineWidget(int index) const;
     QAction* exitAction() const { return exitAction_; }
+    // The menus, for additions; the File menu's own items go above "Exit".
+    QMenu* fileMenu() const { return fileMenu_; }
+    QMenu* optionMenu() const { return optionMenu_; }
     QAction* portAction(int index) const;     // 1..4
     QAction* releaseAction(int index) const;  // 0..5
     // Option > Port > Device…
@@ -144,6 +148,8 @@ class QtMainWindow : public QMainWindow, public MainWindowView {
     std::array<std::unique_ptr<qtwin::MenuImpl>, 6> releases_;
     QAction* exitAction_ = nullptr;
     QAction* deviceAction_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* optionMenu_ = nullptr;
     std::unique_ptr<qtwin::KeyPreview> keyPreview_;
     QPointer<QWindow> previewed_;
     std::vector<QWidget*> tabOrder_;

@@ -21,23 +21,39 @@ QString boxText(const std::string& s) {
     return t;
 }
 
+// Shows a modal box with the application title; `quiet` is its default and Escape button, and
+// `autoAnswer`, when not NoButton, is pressed at once. Returns the button pressed.
+int execBox(QMessageBox::Icon icon, const std::string& text, QMessageBox::StandardButtons buttons,
+            QMessageBox::StandardButton quiet, QMessageBox::StandardButton autoAnswer,
+            QWidget* parent) {
+    QMessageBox box(icon, QString::fromLatin1(kAppTitle), boxText(text), buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(quiet);
+    box.setEscapeButton(quiet);
+    if (autoAnswer != QMessageBox::NoButton) {
+        QTimer::singleShot(0, &box, [&box, autoAnswer] { box.button(autoAnswer)->click(); });
+    }
+    QWidget* active = QApplication::activeWindow();
+    const int answer = box.exec();
+    // The window that was active before the box gets the keys again.
+    if (active != nullptr && active->isVisible()) active->activateWindow();
+    return answer;
+}
+
 }  // namespace
 
 void QtMessageBox::showMessage(const std::string& text) {
     shown_.push_back(text);
     if (observer_) observer_(text);
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle), boxText(text),
-                    QMessageBox::Ok, parent_.data());
-    box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(QMessageBox::Ok);
-    box.setEscapeButton(QMessageBox::Ok);
-    if (autoAnswer_) {
-        QTimer::singleShot(0, &box, [&box] { box.button(QMessageBox::Ok)->click(); });
-    }
-    QWidget* active = QApplication::activeWindow();
-    box.exec();
-    // The window that was active before the box gets the keys again.
-    if (active != nullptr && active->isVisible()) active->activateWindow();
+    execBox(QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok,
+            autoAnswer_ ? QMessageBox::Ok : QMessageBox::NoButton, parent_.data());
+}
+
+bool QtConfirmBox::confirm(const std::string& text) {
+    if (observer_) observer_(text);
+    return execBox(QMessageBox::Question, text, QMessageBox::Ok | QMessageBox::Cancel,
+                   QMessageBox::Cancel, autoAnswer_ ? QMessageBox::Ok : QMessageBox::NoButton,
+                   parent_.data()) == QMessageBox::Ok;
 }
 
 void QtBeeper::beep() {

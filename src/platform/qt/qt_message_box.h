@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/confirm_sink.h"
 #include "store/message_sink.h"
 
 namespace kv7 {
@@ -33,6 +34,27 @@ class QtMessageBox : public MessageSink {
     bool autoAnswer_ = false;
     std::function<void(const std::string&)> observer_;
     std::vector<std::string> shown_;
+};
+
+// The program's question box: modal, question icon, OK and Cancel (Cancel the default, so a
+// stray Enter never overwrites a radio), the application title.
+class QtConfirmBox : public ConfirmSink {
+  public:
+    explicit QtConfirmBox(QWidget* parent = nullptr) : parent_(parent) {}
+
+    // When on, each box is still shown but answered with OK at once (the scripted session).
+    void setAutoAnswer(bool on) { autoAnswer_ = on; }
+    // Told every question as it is asked.
+    void setObserver(std::function<void(const std::string&)> observer) {
+        observer_ = std::move(observer);
+    }
+
+    bool confirm(const std::string& text) override;
+
+  private:
+    QPointer<QWidget> parent_;
+    bool autoAnswer_ = false;
+    std::function<void(const std::string&)> observer_;
 };
 
 // The system's short beep.

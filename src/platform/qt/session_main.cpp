@@ -32,6 +32,7 @@
 #include "platform/qt/port_device_chooser.h"
 #include "platform/qt/port_devices.h"
 #include "platform/qt/qt_heartbeat.h"
+#include "platform/qt/qt_image_menus.h"
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_message_box.h"
 #include "platform/qt/qt_serial_port.h"
@@ -69,7 +70,7 @@ const char* const kUsage =
     "  key <Left|Right|Enter|Up|Down|F5> [shift] [on <console line index or title>]\n"
     "  select <console line index or title>\n"
     "  tcxo <on|off>\n"
-    "  menu <port N|release N|exit>\n"
+    "  menu <port N|release N|keep-images on|off|exit>\n"
     "  wait-line <text>     until a console or monitor line shows the text (\"...\" keeps blanks)\n"
     "  wait-state <connected|idle|disp-para>\n"
     "  wait <seconds>\n"
@@ -78,10 +79,13 @@ const char* const kUsage =
     "  print                what the window shows\n"
     "  device <path>        assigns the device to the selected COM port (Option > Port >\n"
     "                       Device...)\n"
+    "  save-image <file>    File > Save image as read\n"
+    "  save-current <file>  File > Save current image (once the console's changes are sent)\n"
+    "  write-image <file>   File > Write image to radio, until it is written and read back\n"
     "\n"
-    "Every message box is printed and answered with OK. Exit status: 0 done, 1 a wait timed\n"
-    "out or an action was not possible, 2 bad command line or script, 3 the program did not\n"
-    "start, 4 the program reported an internal error.\n";
+    "Every message box and question is printed and answered with OK. Exit status: 0 done,\n"
+    "1 a wait timed out or an action was not possible, 2 bad command line or script, 3 the\n"
+    "program did not start, 4 the program reported an internal error.\n";
 
 struct Options {
     std::string port;
@@ -206,11 +210,12 @@ class SessionBeeper : public Beeper {
 class SessionRunner {
   public:
     SessionRunner(const SessionScript& script, const Options& o, Program& program,
-                  QtMainWindow& window, PortDeviceChooser& devices)
+                  QtMainWindow& window, PortDeviceChooser& devices, QtImageMenus& imageMenus)
         : actions_(script.actions),
           program_(program),
           window_(window),
           devices_(devices),
+          imageMenus_(imageMenus),
           timeoutS_(o.timeoutS) {
         QObject::connect(&poll_, &QTimer::timeout, [this] { step(); });
     }
@@ -346,6 +351,9 @@ class SessionRunner {
             case SessionVerb::Screenshot: return screenshot(a);
             case SessionVerb::Print: printWindow(); return Result::Done;
             case SessionVerb::Device: return device(a);
+            case SessionVerb::SaveImage:
+            case SessionVerb::SaveCurrent:
+            case SessionVerb::WriteImage: return imageAction(a);
         }
         return Result::Failed;
     }
@@ -451,6 +459,11 @@ class SessionRunner {
             case SessionMenu::Port: item = window_.portAction(a.menuIndex); break;
             case SessionMenu::Release: item = window_.releaseAction(a.menuIndex); break;
             case SessionMenu::Exit: item = window_.exitAction(); break;
+            case SessionMenu::KeepImages:
+                imageMenus_.refresh();
+                item = imageMenus_.keepAction();
+                if (item->isChecked() == a.menuOn) return Result::Done;
+                break;
         }
         if (item == nullptr || !item->isEnabled()) {
             fail(a, "the menu item is not available");
@@ -458,6 +471,58 @@ class SessionRunner {
         }
         item->trigger();
         return Result::Done;
+    }
+
+    // The File menu's image items with the file given instead of chosen in a dialog.
+    Result imageAction(const SessionAction& a) {
+        ImageBackup& backup = program_.imageBackup();
+        if (a.verb == SessionVerb::WriteImage && imageWriteStarted_) {
+            if (backup.writing()) {
+                return timedOut() ? timeout(a, "end of the image write") : Result::Pending;
+            }
+            imageWriteStarted_ = false;
+            return Result::Done;
+        }
+        if (a.verb == SessionVerb::SaveCurrent && changesUnsent()) {
+            return timedOut() ? timeout(a, "sending of the console's changes") : Result::Pending;
+        }
+        imageMenus_.refresh();
+        QAction* item = a.verb == SessionVerb::SaveImage     ? imageMenus_.saveAsReadAction()
+                        : a.verb == SessionVerb::SaveCurrent ? imageMenus_.saveCurrentAction()
+                                                             : imageMenus_.writeAction();
+        if (!item->isEnabled()) {
+            fail(a, "the menu item \"" + item->text().toStdString() + "\" is not available");
+            return Result::Failed;
+        }
+        switch (a.verb) {
+            case SessionVerb::SaveImage:
+            case SessionVerb::SaveCurrent: {
+                const bool asRead = a.verb == SessionVerb::SaveImage;
+                if (!(asRead ? imageMenus_.saveAsRead(a.text) : imageMenus_.saveCurrent(a.text))) {
+                    fail(a, "the image was not saved");
+                    return Result::Failed;
+                }
+                say(stamp() + "  saved " + a.text);
+                return Result::Done;
+            }
+            default:
+                if (!imageMenus_.writeImage(a.text)) {
+                    fail(a, "the image was not written");
+                    return Result::Failed;
+                }
+                imageWriteStarted_ = true;
+                return Result::Pending;
+        }
+    }
+
+    // An item changed with the keys is in the image only once the controller has sent it.
+    bool changesUnsent() {
+        if (!program_.controller().RigKV7Prop_EditEnabled()) return false;
+        clsConsole& c = program_.console();
+        for (int16_t i = 0; i < c.ListCount(); ++i) {
+            if (c.flgChanged(i)) return true;
+        }
+        return program_.sequencer().OpRunning();
     }
 
     bool timedOut() const { return clock_.elapsed() - startedAt_ > timeoutMs(); }
@@ -524,6 +589,7 @@ class SessionRunner {
     Program& program_;
     QtMainWindow& window_;
     PortDeviceChooser& devices_;
+    QtImageMenus& imageMenus_;
     double timeoutS_;
     QTimer poll_;
     QElapsedTimer clock_;
@@ -533,6 +599,7 @@ class SessionRunner {
     bool busy_ = false;
     bool finished_ = false;
     bool ended_ = false;
+    bool imageWriteStarted_ = false;
     int exitCode_ = kExitOk;
 };
 
@@ -617,7 +684,15 @@ int run(int argc, char** argv) {
     window.setLogic(&program.window());
     window.setEventBoundary(&program.boundary());
 
-    SessionRunner runner(script, o, program, window, devices);
+    QtImageMenus imageMenus(window, program.imageBackup(), program.boundary());
+    imageMenus.confirmBox().setAutoAnswer(true);
+    imageMenus.confirmBox().setObserver([](const std::string& asked) {
+        say("=== question, answered OK");
+        QString t = QString::fromStdString(asked);
+        t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        for (const std::string& l : textLines(t + QLatin1Char('\n'))) say("| " + l);
+    });
+    SessionRunner runner(script, o, program, window, devices, imageMenus);
     window.setOnUnloaded([&runner] {
         runner.programEnded();
         QCoreApplication::quit();

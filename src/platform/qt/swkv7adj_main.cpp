@@ -9,6 +9,7 @@
 #include "app/program.h"
 #include "platform/qt/port_device_chooser.h"
 #include "platform/qt/qt_heartbeat.h"
+#include "platform/qt/qt_image_menus.h"
 #include "platform/qt/qt_instance_lock.h"
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_message_box.h"
@@ -89,6 +90,7 @@ int run(QApplication& app) {
     heartbeat.setOnTick([&program] { program.heartbeat(); });
     window.setLogic(&program.window());
     window.setEventBoundary(&program.boundary());
+    QtImageMenus imageMenus(window, program.imageBackup(), program.boundary());
     // The window and the program go before the lock and the port; nothing may call back then.
     struct Detach {
         QtMainWindow& w;

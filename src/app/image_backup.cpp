@@ -1,0 +1,269 @@
+#include "app/image_backup.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace kv7 {
+
+namespace {
+
+constexpr const char* kSection = "IMAGES";
+constexpr const char* kKeyKeepImages = "KeepImages";
+constexpr const char* kKeptFolder = "images";
+constexpr const char* kKeptExtension = ".kv7img";
+constexpr int32_t kImageSize = static_cast<int32_t>(kImageFileImageSize);
+constexpr const char* kNothingWritten = "Nothing was written to the radio.";
+
+std::string hexAddress(int32_t adr) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(adr));
+    return buf;
+}
+
+std::string hexByteText(int v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02X", static_cast<unsigned>(v & 0xFF));
+    return buf;
+}
+
+}  // namespace
+
+ImageBackup::ImageBackup(clsCmcRadio& radio, clsCmcQkv3Sequence& seq,
+                         OperationController& controller, SubNameChecker& subNames,
+                         MainWindowView& view, MessageSink& messages, ModalDepth& depth,
+                         clsCmcProfileIO& settings)
+    : radio_(radio),
+      seq_(seq),
+      controller_(controller),
+      subNames_(subNames),
+      view_(view),
+      messages_(messages),
+      depth_(depth),
+      settings_(settings),
+      now_([] { return std::chrono::system_clock::now(); }) {}
+
+// ---- saving ------------------------------------------------------------------------------------
+
+ImageFile ImageBackup::current() const {
+    ImageFile f = asRead_;
+    f.image = radio_.eepImage.ReadBlock(0, kImageSize);
+    f.info.kind = ImageKind::Current;
+    return f;
+}
+
+bool ImageBackup::save(const ImageFile& file, const std::string& path) {
+    if (!hasAsRead_) {
+        messages_.showMessage(
+            "No image has been read from the radio yet: press \"Connect\" first.");
+        return false;
+    }
+    std::string error;
+    if (!writeImageFile(path, file, error)) {
+        messages_.showMessage(error);
+        return false;
+    }
+    return true;
+}
+
+bool ImageBackup::saveAsRead(const std::string& path) {
+    return save(asRead_, path);
+}
+
+bool ImageBackup::saveCurrent(const std::string& path) {
+    // While a write runs, the working image holds the file being written or the read-back.
+    if (phase_ != Phase::Idle) {
+        messages_.showMessage(
+            "An image is being written to the radio: save the current image "
+            "once it has been read back.");
+        return false;
+    }
+    return save(current(), path);
+}
+
+std::string ImageBackup::keptImagesFolder() const {
+    const std::filesystem::path settings(settings_.FullPath());
+    return (settings.parent_path() / kKeptFolder).string();
+}
+
+void ImageBackup::keepCopy() {
+    const std::filesystem::path folder(keptImagesFolder());
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    std::string name = asRead_.info.subName + "_" + utcCompactText(now_());
+    // Two reads within one second keep both copies.
+    std::filesystem::path file = folder / (name + kKeptExtension);
+    for (int n = 2; std::filesystem::exists(file, ec) && n < 100; ++n) {
+        file = folder / (name + "-" + std::to_string(n) + kKeptExtension);
+    }
+    std::string error;
+    if (ec || !writeImageFile(file.string(), asRead_, error)) {
+        if (error.empty()) error = "Cannot create the folder " + folder.string() + ".";
+        showLater("The copy of the image read could not be kept.\r\n" + error);
+        return;
+    }
+    lastKept_ = file.string();
+}
+
+void ImageBackup::setKeepImages(bool on) {
+    keepImages_ = on;
+    settings_.setSection(kSection);
+    settings_.saveData(kKeyKeepImages, ProfileValue(std::in_place_type<int16_t>, on ? 1 : 0));
+}
+
+void ImageBackup::loadSettings() {
+    settings_.setSection(kSection);
+    int16_t v = 0;
+    keepImages_ = settings_.loadData(kKeyKeepImages, v, int16_t{0}) && v != 0;
+}
+
+// ---- the write ---------------------------------------------------------------------------------
+
+void ImageBackup::refuse(const std::string& why) {
+    messages_.showMessage(why + "\r\n\r\n" + kNothingWritten);
+}
+
+std::string ImageBackup::confirmationText(const std::string& path, const ImageFile& file) const {
+    return "Write the image of " + path +
+           " to the radio?\r\n\r\nThis overwrites the whole memory "
+           "of the connected QT-KV7 (model code " +
+           radio_.radioNameM() + ", sub name " + radio_.radionameS() +
+           "), all 5120 bytes with its adjustment values and channels, "
+           "with the " +
+           imageKindName(file.info.kind) + " image read at " + file.info.readAt +
+           ". The radio is then read back and compared.";
+}
+
+bool ImageBackup::writeImage(const std::string& path) {
+    if (phase_ != Phase::Idle) {
+        messages_.showMessage("An image is being written to the radio already.");
+        return false;
+    }
+    if (!hasAsRead_) {
+        refuse(
+            "Connect to the radio first: the image is written only to the radio it was read "
+            "from.");
+        return false;
+    }
+    ImageFile file;
+    std::string error;
+    if (!readImageFile(path, false, file, error)) {
+        refuse(error);
+        return false;
+    }
+    if (file.info.modelCode != radio_.radioNameM()) {
+        refuse("The image is of model code " + file.info.modelCode +
+               ", the connected radio's model code is " + radio_.radioNameM() + ".");
+        return false;
+    }
+    if (file.info.subName != asRead_.info.subName) {
+        refuse("The image is of sub name " + file.info.subName +
+               ", the connected radio's sub name is " + asRead_.info.subName + ".");
+        return false;
+    }
+    depth_.enter();
+    const bool ok = confirm_ != nullptr && confirm_->confirm(confirmationText(path, file));
+    depth_.leave();
+    if (!ok) return false;
+
+    target_ = file.image;
+    targetSub_ = file.info.subName;
+    // The controller rests while the sequencer writes; the write starts once the window shows
+    // the resting state (title and progress, no console to type into).
+    ownReset_ = true;
+    controller_.RigOpFunc_ResetAll();
+    ownReset_ = false;
+    phase_ = Phase::Starting;
+    return true;
+}
+
+void ImageBackup::startWrite() {
+    before_ = radio_.eepImage.ReadBlock(0, kImageSize);
+    radio_.eepImage.WriteBlock(0, target_);
+    phase_ = Phase::Writing;
+    seq_.easyCloneWrite();  // the port is opened afresh for the write
+}
+
+void ImageBackup::startReadBack() {
+    // Bytes the read-back does not deliver keep the opposite of what was written, so they can
+    // never pass as verified.
+    ByteString opposite(target_);
+    for (uint8_t& b : opposite) b = static_cast<uint8_t>(~b);
+    radio_.eepImage.WriteBlock(0, opposite);
+    ownReset_ = true;
+    controller_.RigOpFunc_ClickCmd00(0);  // "Connect": clone read, console, monitoring cycle
+    ownReset_ = false;
+    phase_ = Phase::Verifying;
+}
+
+void ImageBackup::task() {
+    if (phase_ == Phase::Starting && view_.fra01(0).Visible() && !seq_.OpRunning()) startWrite();
+    if (phase_ == Phase::Writing) {
+        if (seq_.OpRunning() && seq_.Operation() == 3) {
+            const double n = std::floor(seq_.driver().lastEeAdr() / 5120.0 * 33.0);
+            const int cells = n < 0 ? 0 : n > 32 ? 32 : static_cast<int>(n);
+            view_.lblProgress().setCaption(std::string(static_cast<size_t>(cells), 'o') +
+                                           std::string(static_cast<size_t>(32 - cells), '.'));
+        } else {
+            // Every failure ends through the controller's reset, so this is a write completed.
+            startReadBack();
+        }
+    }
+    while (!pending_.empty() && !depth_.modal()) {
+        const std::string text = pending_.front();
+        pending_.erase(pending_.begin());
+        messages_.showMessage(text);
+    }
+}
+
+bool ImageBackup::RigOpFunc_CheckSubNameLegal(const std::string& nameS) {
+    if (!subNames_.RigOpFunc_CheckSubNameLegal(nameS)) return false;
+    return phase_ != Phase::Writing || nameS == targetSub_;
+}
+
+void ImageBackup::cloneReadCompleted() {
+    hasAsRead_ = true;
+    asRead_.image = radio_.eepImage.ReadBlock(0, kImageSize);
+    asRead_.info.modelCode = radio_.radioNameM();
+    asRead_.info.subName = radio_.radionameS();
+    asRead_.info.channelType = radio_.radioCH_Type();
+    asRead_.info.readAt = utcIsoText(now_());
+    asRead_.info.kind = ImageKind::AsRead;
+    if (keepImages_) keepCopy();
+    if (phase_ != Phase::Verifying) return;
+    phase_ = Phase::Idle;
+    for (int32_t a = 0; a < kImageSize; ++a) {
+        const int got = asRead_.image[static_cast<size_t>(a)];
+        const int want = target_[static_cast<size_t>(a)];
+        if (got != want) {
+            showLater("The image was written, but the radio reads back differently from address " +
+                      hexAddress(a) + " (hexadecimal) on: the radio holds " + hexByteText(got) +
+                      ", the image " + hexByteText(want) + ".");
+            return;
+        }
+    }
+    showLater("Image written and verified.");
+}
+
+void ImageBackup::controllerReset() {
+    if (ownReset_ || phase_ == Phase::Idle) return;
+    if (phase_ == Phase::Starting) {
+        phase_ = Phase::Idle;
+        showLater("The image was not written: the connection was reset before the write began.");
+        return;
+    }
+    if (phase_ == Phase::Writing) {
+        // The write failed (its message is being shown) or was broken off: the working image
+        // is what it was, the radio's memory is whatever the radio kept.
+        radio_.eepImage.WriteBlock(0, before_);
+        phase_ = Phase::Idle;
+        return;
+    }
+    phase_ = Phase::Idle;
+    showLater(
+        "The image was written, but reading it back did not finish, so it is not "
+        "verified. Connect again and compare the image as read with the file.");
+}
+
+}  // namespace kv7

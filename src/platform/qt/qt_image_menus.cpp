@@ -1,0 +1,107 @@
+#include "platform/qt/qt_image_menus.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+
+#include "platform/qt/qt_main_window.h"
+
+namespace kv7 {
+
+namespace {
+
+const QString kFilter = QStringLiteral("Radio images (*.kv7img);;All files (*)");
+
+}  // namespace
+
+QtImageMenus::QtImageMenus(QtMainWindow& window, ImageBackup& backup, EventBoundary& boundary)
+    : QObject(&window),
+      window_(window),
+      backup_(backup),
+      boundary_(boundary),
+      confirm_(&window),
+      lastFolder_(QDir::homePath()) {
+    backup_.setConfirmSink(&confirm_);
+    QMenu* file = window.fileMenu();
+    QAction* exit = window.exitAction();
+    saveAsRead_ = new QAction(QStringLiteral("Save image &as read…"), this);
+    saveCurrent_ = new QAction(QStringLiteral("Save &current image…"), this);
+    write_ = new QAction(QStringLiteral("&Write image to radio…"), this);
+    file->insertAction(exit, saveAsRead_);
+    file->insertAction(exit, saveCurrent_);
+    file->insertAction(exit, write_);
+    file->insertSeparator(exit);
+    keep_ = new QAction(QStringLiteral("&Keep a copy of every image read"), this);
+    keep_->setCheckable(true);
+    window.optionMenu()->addSeparator();
+    window.optionMenu()->addAction(keep_);
+
+    connect(file, &QMenu::aboutToShow, this, [this] { refresh(); });
+    connect(window.optionMenu(), &QMenu::aboutToShow, this, [this] { refresh(); });
+    connect(saveAsRead_, &QAction::triggered, this, [this] {
+        const QString path = askSavePath(QStringLiteral("Save image as read"), "as-read");
+        if (!path.isEmpty()) saveAsRead(path.toStdString());
+    });
+    connect(saveCurrent_, &QAction::triggered, this, [this] {
+        const QString path = askSavePath(QStringLiteral("Save current image"), "current");
+        if (!path.isEmpty()) saveCurrent(path.toStdString());
+    });
+    connect(write_, &QAction::triggered, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(
+            &window_, QStringLiteral("Write image to radio"), lastFolder_, kFilter);
+        if (path.isEmpty()) return;
+        lastFolder_ = QFileInfo(path).absolutePath();
+        writeImage(path.toStdString());
+    });
+    connect(keep_, &QAction::triggered, this, [this](bool on) { setKeepImages(on); });
+    refresh();
+}
+
+void QtImageMenus::refresh() {
+    saveAsRead_->setEnabled(backup_.hasAsRead());
+    saveCurrent_->setEnabled(backup_.hasAsRead() && !backup_.writing());
+    write_->setEnabled(backup_.hasAsRead() && !backup_.writing());
+    keep_->setChecked(backup_.keepImages());
+}
+
+QString QtImageMenus::askSavePath(const QString& title, const char* kind) {
+    const QString name =
+        QStringLiteral("QT-KV7_%1_%2.kv7img")
+            .arg(QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")),
+                 QLatin1String(kind));
+    const QString path =
+        QFileDialog::getSaveFileName(&window_, title, QDir(lastFolder_).filePath(name), kFilter);
+    if (!path.isEmpty()) lastFolder_ = QFileInfo(path).absolutePath();
+    return path;
+}
+
+bool QtImageMenus::run(const char* what, const std::function<bool()>& work) {
+    bool done = false;
+    boundary_.run(what, [&] { done = work(); });
+    refresh();
+    return done;
+}
+
+bool QtImageMenus::saveAsRead(const std::string& path) {
+    return run("File > Save image as read", [&] { return backup_.saveAsRead(path); });
+}
+
+bool QtImageMenus::saveCurrent(const std::string& path) {
+    return run("File > Save current image", [&] { return backup_.saveCurrent(path); });
+}
+
+bool QtImageMenus::writeImage(const std::string& path) {
+    return run("File > Write image to radio", [&] { return backup_.writeImage(path); });
+}
+
+void QtImageMenus::setKeepImages(bool on) {
+    run("Option > Keep a copy of every image read", [&] {
+        backup_.setKeepImages(on);
+        return true;
+    });
+}
+
+}  // namespace kv7

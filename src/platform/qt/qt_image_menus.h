@@ -1,0 +1,55 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "app/event_boundary.h"
+#include "app/image_backup.h"
+#include "platform/qt/qt_message_box.h"
+
+class QAction;
+
+namespace kv7 {
+
+class QtMainWindow;
+
+// The image items of the window's menus: File > "Save image as read…", "Save current image…"
+// and "Write image to radio…" above "Exit", and Option > "Keep a copy of every image read".
+// Each runs through the event boundary like every other menu.
+class QtImageMenus : public QObject {
+  public:
+    QtImageMenus(QtMainWindow& window, ImageBackup& backup, EventBoundary& boundary);
+
+    QtConfirmBox& confirmBox() { return confirm_; }
+
+    // Enables the items by what the backup can do now and sets the check mark.
+    void refresh();
+
+    QAction* saveAsReadAction() const { return saveAsRead_; }
+    QAction* saveCurrentAction() const { return saveCurrent_; }
+    QAction* writeAction() const { return write_; }
+    QAction* keepAction() const { return keep_; }
+
+    // The items' work once a file is chosen; false when it was not done (a message was shown).
+    bool saveAsRead(const std::string& path);
+    bool saveCurrent(const std::string& path);
+    bool writeImage(const std::string& path);
+    void setKeepImages(bool on);
+
+  private:
+    QString askSavePath(const QString& title, const char* kind);
+    bool run(const char* what, const std::function<bool()>& work);
+
+    QtMainWindow& window_;
+    ImageBackup& backup_;
+    EventBoundary& boundary_;
+    QtConfirmBox confirm_;
+    QAction* saveAsRead_ = nullptr;
+    QAction* saveCurrent_ = nullptr;
+    QAction* write_ = nullptr;
+    QAction* keep_ = nullptr;
+    QString lastFolder_;
+};
+
+}  // namespace kv7
