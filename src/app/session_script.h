@@ -21,7 +21,9 @@ enum class SessionVerb {
     Wait,        // wait <seconds>
     Timeout,     // timeout <seconds>: the limit of the waits that follow
     Screenshot,  // screenshot <file.png>
-    Print        // print
+    Print,       // print
+    Report,      // report <file.pdf>: File > Save service report
+    SweepData    // sweep-data <file.csv>: File > Save sweep data
 };
 
 enum class SessionKey { Left, Right, Enter, Up, Down, F5 };
@@ -45,7 +47,7 @@ struct SessionAction {
     bool tcxoOn = false;
     SessionMenu menu = SessionMenu::Exit;
     int16_t menuIndex = 0;  // Menu port (1..4) or release (0..5)
-    std::string text;       // WaitLine: the text looked for; Screenshot: the file
+    std::string text;  // WaitLine: the text looked for; Screenshot, Report, SweepData: the file
     SessionState state = SessionState::Idle;
     double seconds = 0;  // Wait, Timeout
 };

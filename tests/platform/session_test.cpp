@@ -28,8 +28,12 @@ constexpr const char* kSessionProgram = nullptr;
 constexpr const char* kSimProgram = nullptr;
 #endif
 
-const std::filesystem::path kSourceDir =
-    std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+// Absolute: the sessions run in their own directory. (__FILE__ may be relative to the build
+// directory, which is the test's working directory.)
+const std::filesystem::path kSourceDir = std::filesystem::absolute(std::filesystem::path(__FILE__))
+                                             .parent_path()
+                                             .parent_path()
+                                             .parent_path();
 
 QString sourceFile(const char* relative) {
     return QString::fromStdString((kSourceDir / relative).string());

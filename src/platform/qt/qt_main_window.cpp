@@ -483,6 +483,7 @@ void QtMainWindow::showEvent(QShowEvent* event) {
 void QtMainWindow::buildMenus() {
     QMenuBar* bar = menuBar();
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    fileMenu_ = file;
     exitAction_ = file->addAction(QStringLiteral("E&xit"));
     connect(exitAction_, &QAction::triggered, this,
             [this] { dispatch("File > Exit", [this] { logic_->mnuFileExit_Click(); }); });

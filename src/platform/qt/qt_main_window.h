@@ -16,6 +16,7 @@ class QCheckBox;
 class QFrame;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -91,6 +92,8 @@ class QtMainWindow : public QMainWindow, public MainWindowView {
     QFrame* frameWidget(int index) const;
     QWidget* lineWidget(int index) const;
     QAction* exitAction() const { return exitAction_; }
+    // The File menu, for the entries other parts add before Exit.
+    QMenu* fileMenu() const { return fileMenu_; }
     QAction* portAction(int index) const;     // 1..4
     QAction* releaseAction(int index) const;  // 0..5
 
@@ -141,6 +144,7 @@ class QtMainWindow : public QMainWindow, public MainWindowView {
     std::array<std::unique_ptr<qtwin::MenuImpl>, 4> ports_;
     std::array<std::unique_ptr<qtwin::MenuImpl>, 6> releases_;
     QAction* exitAction_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
     std::unique_ptr<qtwin::KeyPreview> keyPreview_;
     QPointer<QWindow> previewed_;
     std::vector<QWidget*> tabOrder_;

@@ -31,6 +31,7 @@
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_message_box.h"
 #include "platform/qt/qt_serial_port.h"
+#include "platform/qt/service_report_actions.h"
 
 namespace kv7 {
 namespace {
@@ -69,6 +70,8 @@ const char* const kUsage =
     "  timeout <seconds>    the limit of the waits that follow\n"
     "  screenshot <file.png>\n"
     "  print                what the window shows\n"
+    "  report <file.pdf>    File > Save service report, to this file\n"
+    "  sweep-data <file.csv>  File > Save sweep data, to this file\n"
     "\n"
     "Every message box is printed and answered with OK. Exit status: 0 done, 1 a wait timed\n"
     "out or an action was not possible, 2 bad command line or script, 3 the program did not\n"
@@ -192,8 +195,12 @@ class SessionBeeper : public Beeper {
 class SessionRunner {
   public:
     SessionRunner(const SessionScript& script, const Options& o, Program& program,
-                  QtMainWindow& window)
-        : actions_(script.actions), program_(program), window_(window), timeoutS_(o.timeoutS) {
+                  QtMainWindow& window, ServiceReportActions& reports)
+        : actions_(script.actions),
+          program_(program),
+          window_(window),
+          reports_(reports),
+          timeoutS_(o.timeoutS) {
         QObject::connect(&poll_, &QTimer::timeout, [this] { step(); });
     }
 
@@ -327,6 +334,8 @@ class SessionRunner {
             case SessionVerb::Timeout: timeoutS_ = a.seconds; return Result::Done;
             case SessionVerb::Screenshot: return screenshot(a);
             case SessionVerb::Print: printWindow(); return Result::Done;
+            case SessionVerb::Report:
+            case SessionVerb::SweepData: return saveRecord(a);
         }
         return Result::Failed;
     }
@@ -491,9 +500,27 @@ class SessionRunner {
         return Result::Done;
     }
 
+    // The File menu's report entries, without the file dialog.
+    Result saveRecord(const SessionAction& a) {
+        const bool report = a.verb == SessionVerb::Report;
+        if (!reports_.refresh()) {
+            fail(a, "the menu item is not available (no clone read yet)");
+            return Result::Failed;
+        }
+        const QString path = QString::fromStdString(a.text);
+        const QString error = report ? reports_.saveReport(path) : reports_.saveSweepData(path);
+        if (!error.isEmpty()) {
+            fail(a, error.toStdString());
+            return Result::Failed;
+        }
+        say(stamp() + "  saved " + a.text);
+        return Result::Done;
+    }
+
     const std::vector<SessionAction>& actions_;
     Program& program_;
     QtMainWindow& window_;
+    ServiceReportActions& reports_;
     double timeoutS_;
     QTimer poll_;
     QElapsedTimer clock_;
@@ -579,7 +606,8 @@ int run(int argc, char** argv) {
     window.setLogic(&program.window());
     window.setEventBoundary(&program.boundary());
 
-    SessionRunner runner(script, o, program, window);
+    ServiceReportActions reports(window, program, port);
+    SessionRunner runner(script, o, program, window, reports);
     window.setOnUnloaded([&runner] {
         runner.programEnded();
         QCoreApplication::quit();
