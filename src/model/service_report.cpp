@@ -81,7 +81,7 @@ ReportTable adjustmentTable(const SessionRecord& record) {
 
 ReportTable monitorTable(const SessionRecord& record) {
     ReportTable t;
-    t.columns = {"First reading", "Time", "Latest reading", "Time", "Readings"};
+    t.columns = {"First reading", "Time", "Latest reading", "Time", "Count"};
     for (int16_t list = 0; list < 2; ++list) {
         const int16_t rows = list == 0 ? 6 : 8;
         for (int16_t row = 0; row < rows; ++row) {

@@ -354,7 +354,7 @@ QString WriteServiceReportPdf(const ServiceReport& report, const QString& path) 
     if (report.monitors.rows.empty()) {
         flow.paragraph(QStringLiteral("No monitor reading was taken."));
     } else {
-        flow.table(report.monitors, {0.32, 0.12, 0.32, 0.12, 0.12}, true,
+        flow.table(report.monitors, {0.35, 0.10, 0.35, 0.10, 0.10}, true,
                    {false, false, false, false, true});
     }
 
