@@ -61,7 +61,7 @@ QString ServiceReportActions::saveReport(const QString& path) {
     const SessionRecord& record = program_.sessionRecord();
     if (!record.cloneRead()) return kNoRecord;
     QString error;
-    program_.event("File > Save service report", [&] {
+    const EventOutcome outcome = program_.event("File > Save service report", [&] {
         ReportContext context;
         context.program = kAppTitle;
         context.port = portText().toStdString();
@@ -73,6 +73,10 @@ QString ServiceReportActions::saveReport(const QString& path) {
                                        });
         error = WriteServiceReportPdf(BuildServiceReport(record, context), path);
     });
+    // A failure inside was shown to the technician already; the file is not there.
+    if (outcome != EventOutcome::Completed && error.isEmpty()) {
+        error = QStringLiteral("The service report could not be made.");
+    }
     return error;
 }
 
