@@ -354,6 +354,9 @@ QString WriteServiceReportPdf(const ServiceReport& report, const QString& path) 
     if (report.monitors.rows.empty()) {
         flow.paragraph(QStringLiteral("No monitor reading was taken."));
     } else {
+        flow.paragraph(
+            QStringLiteral("As the window shows them; a reading in bold changed "
+                           "between the first and the latest."));
         flow.table(report.monitors, {0.35, 0.10, 0.35, 0.10, 0.10}, true,
                    {false, false, false, false, true});
     }
