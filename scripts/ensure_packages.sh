@@ -2,7 +2,8 @@
 # Installs the Debian packages the build, the tests and the demo need, when any is missing.
 # Sourced by ./run.sh and ./test.sh.
 kv7_packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
-              googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev)
+              googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+              poppler-utils)
 
 kv7_ensure_packages() {
     local missing=()

@@ -21,6 +21,7 @@ Program::Program(SerialPort& port, TickSource& ticks, MessageSink& messages, Bee
     link_.setTimer(timer);
     window_.setController(&controller_);
     boundary_.setController(&controller_);
+    controller_.setSessionObserver(&record_);
     // The port's events run through the boundary like every other event.
     port_.setCommEventHandler([this](int ev) { commEvent(ev); });
 }

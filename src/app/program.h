@@ -9,6 +9,7 @@
 #include "app/window_controls.h"
 #include "console/console.h"
 #include "model/operation_controller.h"
+#include "model/session_record.h"
 #include "protocol/radio.h"
 #include "protocol/sequencer.h"
 #include "protocol/tick.h"
@@ -45,6 +46,8 @@ class Program {
     clsConsole& console() { return console_; }
     frmMain& window() { return window_; }
     clsIndOp_RigKV7& controller() { return controller_; }
+    // What the controller noted of the latest connection, for the service report.
+    const SessionRecord& sessionRecord() const { return record_; }
     EventBoundary& boundary() { return boundary_; }
     // The sink every part of the program shows its messages through.
     MessageSink& messages() { return sink_; }
@@ -63,6 +66,7 @@ class Program {
     frmMain window_;
     clsIndOp_RigKV7 controller_;
     ImageBackup backup_;
+    SessionRecord record_;
 };
 
 }  // namespace kv7

@@ -16,7 +16,7 @@ constexpr double kMaxSeconds = 3600;
 
 constexpr const char* kActionList =
     "click, key, select, tcxo, menu, wait-line, wait-state, wait, timeout, screenshot, print, "
-    "device, save-image, save-current, write-image";
+    "device, save-image, save-current, write-image, report, sweep-data";
 constexpr const char* kButtonList = "0, 1, 2, Connect, Reload or Disp para";
 constexpr const char* kKeyList = "Left, Right, Enter, Up, Down or F5";
 constexpr const char* kStateList = "connected, idle or disp-para";
@@ -164,7 +164,9 @@ class LineParser {
         if (v == "wait-state") return waitState(args);
         if (v == "wait") return seconds(SessionVerb::Wait, "wait", args, true);
         if (v == "timeout") return seconds(SessionVerb::Timeout, "timeout", args, false);
-        if (v == "screenshot") return screenshot(args);
+        if (v == "screenshot") return file(SessionVerb::Screenshot, "screenshot", ".png", args);
+        if (v == "report") return file(SessionVerb::Report, "report", ".pdf", args);
+        if (v == "sweep-data") return file(SessionVerb::SweepData, "sweep-data", ".csv", args);
         if (v == "print") return print(args);
         if (v == "device") return device(args);
         if (v == "save-image") return imageFile(SessionVerb::SaveImage, "save-image", args);
@@ -350,14 +352,15 @@ class LineParser {
         return nothingMore(args, "the seconds");
     }
 
-    bool screenshot(Args& args) {
-        a_.verb = SessionVerb::Screenshot;
+    // An action whose one argument is the file it writes.
+    bool file(SessionVerb verb, const std::string& name, const std::string& ext, Args& args) {
+        a_.verb = verb;
         bool quoted = false;
         if (!args.text(a_.text, quoted, error_)) return false;
-        if (a_.text.empty()) return fail("screenshot needs a file name ending in .png");
+        if (a_.text.empty()) return fail(name + " needs a file name ending in " + ext);
         const std::string l = lower(a_.text);
-        if (l.size() < 5 || l.compare(l.size() - 4, 4, ".png") != 0) {
-            return fail("screenshot file '" + a_.text + "' does not end in .png");
+        if (l.size() <= ext.size() || l.compare(l.size() - ext.size(), ext.size(), ext) != 0) {
+            return fail(name + " file '" + a_.text + "' does not end in " + ext);
         }
         return true;
     }

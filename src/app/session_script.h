@@ -26,7 +26,9 @@ enum class SessionVerb {
     SaveImage,   // save-image <file>: File > Save image as read
     WriteImage,  // write-image <file>: File > Write image to radio, confirmed
     // save-current <file>: File > Save current image
-    SaveCurrent
+    SaveCurrent,
+    Report,      // report <file.pdf>: File > Save service report
+    SweepData    // sweep-data <file.csv>: File > Save sweep data
 };
 
 enum class SessionKey { Left, Right, Enter, Up, Down, F5 };
@@ -51,7 +53,8 @@ struct SessionAction {
     SessionMenu menu = SessionMenu::Exit;
     int16_t menuIndex = 0;  // Menu port (1..4) or release (0..5)
     bool menuOn = false;    // Menu keep-images on/off
-    // WaitLine: the text looked for; Screenshot and the image verbs: the file; Device: the path
+    // WaitLine: the text looked for; Screenshot, the image verbs, Report, SweepData: the file;
+    // Device: the path
     std::string text;
     SessionState state = SessionState::Idle;
     double seconds = 0;  // Wait, Timeout

@@ -266,6 +266,7 @@ void clsIndOp_RigKV7::RigOpFunc_ClickCmd00(int16_t Index) {
             RigOpFunc_ResetAll();
             opStep_ = kStart;
             stepEntry_ = true;
+            if (observer_ != nullptr) observer_->connectStarted(comPortNo_);
             break;
         case 1:
             if (RigKV7Prop_EditEnabled()) {
@@ -344,6 +345,7 @@ bool clsIndOp_RigKV7::runState(int16_t& next) {
                 if (!console_.flgChanged(i)) continue;
                 console_.setFlgChanged(i, false);
                 console_.SendE8(i);
+                reportItemSent(i, SendCause::Cycle);
                 if (seq_.OpRunning()) return false;
             }
             return true;
@@ -398,7 +400,24 @@ void clsIndOp_RigKV7::cloneReadCompletion() {
     console_.setMax(idxChNo_, static_cast<int16_t>(n - 1));
     console_.setValue(idxChNo_, console_.Min(idxChNo_));
     console_.setFlgChanged(idxChNo_, true);
+    reportCloneRead();
     seq_.easySendE8NoAnswer(commandText(kCmdAfterCloneRead, 1));
+}
+
+void clsIndOp_RigKV7::reportCloneRead() {
+    if (observer_ == nullptr) return;
+    std::vector<ItemAsRead> items;
+    for (int16_t i = 0; i < console_.ListCount(); ++i) {
+        items.push_back(ItemAsRead{console_.Title(i), console_.Value(i), console_.EeAdr(i),
+                                   console_.E8Command(i) >= 0 || console_.Event_SendE8(i) >= 0});
+    }
+    observer_->cloneReadDone(radio_.radioNameM(), radio_.radionameS(), items);
+}
+
+void clsIndOp_RigKV7::reportItemSent(int16_t index, SendCause cause) {
+    if (observer_ == nullptr) return;
+    const bool onLine = console_.E8Command(index) >= 0 || console_.Event_SendE8(index) >= 0;
+    observer_->itemSent(index, console_.Value(index), onLine, cause);
 }
 
 void clsIndOp_RigKV7::updateProgress() {
@@ -468,6 +487,7 @@ void clsIndOp_RigKV7::ConsEv_Enter(clsConsole&, int16_t& Index, int16_t evNo, in
             txfTableReady_ = false;
             txfSecond_ = false;
             procStep_ = 1;
+            if (observer_ != nullptr) observer_->txfStarted(tcxoMode_);
         } else {
             txfEnter_ = true;
         }
@@ -513,6 +533,7 @@ bool clsIndOp_RigKV7::readMonitor(int16_t listNo, int16_t row, int16_t requestVa
         return true;
     }
     const int16_t v = AnswerValue(answer);
+    if (observer_ != nullptr) observer_->monitorRead(listNo, row, v);
     if (v == last) return true;
     last = v;
     const auto byte = static_cast<uint8_t>(v);
@@ -554,6 +575,7 @@ void clsIndOp_RigKV7::sendCommand(int16_t command, int16_t value) {
 void clsIndOp_RigKV7::sendTableEntry(int16_t entry, int16_t value) {
     sendCommand(TxfEntryCommand(entry), value);
     eep().WriteByte(TxfEntryEeAdr(entry), static_cast<uint8_t>(value & 0xFF));
+    if (observer_ != nullptr) observer_->txfEntryWritten(entry, static_cast<uint8_t>(value & 0xFF));
 }
 
 bool clsIndOp_RigKV7::TxfProcedure() {
@@ -652,6 +674,13 @@ void clsIndOp_RigKV7::txfPlan(int16_t band, int16_t v) {
     ctx_.writeStart = ctx_.writeIdx;
     ctx_.enterSeen = txfEnter_;
     ctx_.lastSetting = v;
+    if (observer_ != nullptr && txfEnter_) {
+        if (txfTableReady_) {
+            observer_->txfTablePlanned(txfRef1_, txfRef2_, lastAd_[1], band, !txfSecond_);
+        } else {
+            observer_->txfFirstConfirmed(txfRef1_, lastAd_[1], band);
+        }
+    }
 }
 
 bool clsIndOp_RigKV7::txfWriteStep(int16_t& next) {
@@ -719,6 +748,9 @@ bool clsIndOp_RigKV7::BpfSweep() {
             console_.setValue(item, sweepAll_ ? checkedSub16(0, sweepLvin_) : min);
             ctx_.sweepBest = -1;
             ctx_.plateauLo = ctx_.plateauHi = min;
+            if (observer_ != nullptr) {
+                observer_->sweepStageStarted(ctx_.sweepStage, sweepAll_, sweepLvin_);
+            }
             break;
         }
         case 9: {
@@ -726,6 +758,7 @@ bool clsIndOp_RigKV7::BpfSweep() {
             for (;;) {
                 if (ctx_.sweepPhase == 0) {
                     console_.SendE8(item);
+                    reportItemSent(item, SendCause::SweepPoint);
                     ctx_.sweepPhase = 1;
                     return false;
                 }
@@ -738,6 +771,7 @@ bool clsIndOp_RigKV7::BpfSweep() {
                 const int16_t r = lastAd_[3];
                 console_.setWaitAfterE8(item, 0);
                 const int16_t v = console_.Value(item);
+                if (observer_ != nullptr) observer_->sweepPoint(ctx_.sweepStage, v, r);
                 if (ctx_.sweepBest <= r) {
                     if (ctx_.sweepBest < r) ctx_.plateauLo = v;
                     ctx_.plateauHi = v;
@@ -750,6 +784,10 @@ bool clsIndOp_RigKV7::BpfSweep() {
                 }
                 const int sum = ctx_.plateauHi + ctx_.plateauLo;
                 console_.setValue(item, static_cast<int16_t>(std::floor(sum / 2.0)));
+                if (observer_ != nullptr) {
+                    observer_->sweepStageEnded(ctx_.sweepStage, ctx_.sweepBest, ctx_.plateauLo,
+                                               ctx_.plateauHi, console_.Value(item));
+                }
                 sweepSel_[ctx_.sweepStage] = false;
                 next = 8;
                 advance = done = true;

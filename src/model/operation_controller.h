@@ -10,6 +10,7 @@
 #include "console/console.h"
 #include "console/console_events.h"
 #include "model/constants_file.h"
+#include "model/session_observer.h"
 #include "model/txf_table.h"
 #include "protocol/radio.h"
 #include "protocol/sequencer.h"
@@ -59,6 +60,8 @@ public:
 
     // Told of every completed clone read and every reset; none by default.
     void setCloneReadObserver(CloneReadObserver* o) { cloneReadObserver_ = o; }
+    // Told of everything worth keeping of a connection; nullptr: nobody listens.
+    void setSessionObserver(SessionObserver* o) { observer_ = o; }
 
     // For tests and the scripted session.
     int16_t opStep() const { return opStep_; }
@@ -118,6 +121,8 @@ private:
     void txfPlan(int16_t band, int16_t v);
     void sendTableEntry(int16_t entry, int16_t value);
     void sendCommand(int16_t command, int16_t value);
+    void reportCloneRead();
+    void reportItemSent(int16_t index, SendCause cause);
     clsCmcEeprom& eep() { return radio_.eepImage; }
 
     clsCmcQkv3Sequence& seq_;
@@ -130,6 +135,7 @@ private:
     std::unique_ptr<clsIndEep_RigKV7> myIndEep_;
     CloneReadObserver* cloneReadObserver_ = nullptr;
     clsCmcTick myTick_;
+    SessionObserver* observer_ = nullptr;
 
     int16_t comPortNo_ = 1;
     int16_t opStep_ = kIdle;

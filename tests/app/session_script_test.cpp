@@ -114,6 +114,8 @@ TEST(SessionScript, OtherActions) {
     EXPECT_EQ(only("screenshot build/demo.png").text, "build/demo.png");
     EXPECT_EQ(only("screenshot \"my shots/a.PNG\"").text, "my shots/a.PNG");
     EXPECT_EQ(only("print").verb, SessionVerb::Print);
+    EXPECT_EQ(only("report \"out/KV7 0200.PDF\"").verb, SessionVerb::Report);
+    EXPECT_EQ(only("sweep-data out/sweep.csv").text, "out/sweep.csv");
 }
 
 TEST(SessionScript, CommentsBlankLinesAndLineNumbers) {
@@ -181,6 +183,9 @@ TEST(SessionScript, BadLinesAreReportedWithTheirNumbers) {
         {"screenshot", "screenshot needs a file name"},
         {"screenshot demo.jpg", "does not end in .png"},
         {"screenshot .png", "does not end in .png"},
+        {"report", "report needs a file name ending in .pdf"},
+        {"report out.csv", "report file 'out.csv' does not end in .pdf"},
+        {"sweep-data out.pdf", "does not end in .csv"},
         {"print all", "unexpected 'all' after print"},
     };
     for (const auto& c : cases) {

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <filesystem>
@@ -15,9 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "model/constants_file.h"
+#include "model/txf_table.h"
 #include "platform/support/pty_pair.h"
 #include "sim/sim_radio.h"
 #include "store/image_file.h"
+#include "sim/sim_physics.h"
 
 namespace kv7 {
 namespace {
@@ -187,6 +191,139 @@ TEST_F(SessionTest, DemoShowsConsoleMonitorsParametersAndSavesThePicture) {
     ASSERT_TRUE(shot.load(png, "PNG")) << png.toStdString();
     EXPECT_GT(shot.width(), 400);
     EXPECT_GT(shot.height(), 300);
+}
+
+// A shop's record of one radio: connect, change an item, sweep one stage, run the TXF
+// procedure, then save the report and the sweep data. The PDF's text holds the radio, the item
+// before and after, the chosen setting and the whole TXF table; every page renders.
+TEST_F(SessionTest, ServiceReportHoldsWhatWasDoneAndRenders) {
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
+    ASSERT_FALSE(pdftotext.isEmpty() || pdftoppm.isEmpty()) << "poppler-utils is not installed";
+
+    // Before a clone read there is nothing to report.
+    SessionRun r = runSession(withConst({}), "report early.pdf\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("line 1: the menu item is not available"), std::string::npos) << r.err;
+
+    const std::string pty = startSim({QStringLiteral("--plateau"), QStringLiteral("2:-40:7")});
+    ASSERT_FALSE(pty.empty());
+    // The sample radio's TXF value of band 12 (25 'C) is 129: confirmed at 131, then from
+    // 131 + 60 at 196.
+    r = runSession(withConst({QStringLiteral("--port"), QString::fromStdString(pty),
+                              QStringLiteral("--timeout"), QStringLiteral("100")}),
+                   "click Connect\n"
+                   "wait-state connected\n"
+                   "wait-line SQL Lev:\n"
+                   "print\n"
+                   "key Right on \"Power(Hi)\"\n"
+                   "key Right on \"Power(Hi)\"\n"
+                   "key Right on \"Power(Hi)\"\n"
+                   "key Enter on \"BPF T2\"\n"
+                   "wait-line Sweeping\n"
+                   "wait-line \"BPF T2: -37 [#######-------------] [Enter] to Sweep\"\n"
+                   "key Enter on TXF\n"
+                   "wait-line \"Setting = 129\"\n"
+                   "key Right on TXF\n"
+                   "key Right on TXF\n"
+                   "key Enter on TXF\n"
+                   "wait-line \"Setting = 191\"\n"
+                   "key Right shift on TXF\n"
+                   "key Enter on TXF\n"
+                   "wait-line \"TXF: [Enter] to Start\"\n"
+                   "report build/report.pdf\n"
+                   "sweep-data build/sweep.csv\n",
+                   180000);
+    ASSERT_TRUE(r.finished) << transcript(r);
+    ASSERT_EQ(r.exitCode, 0) << r.err << transcript(r);
+    const QDir build(QDir(dir.path()).filePath(QStringLiteral("build")));
+    const QString pdf = build.filePath(QStringLiteral("report.pdf"));
+
+    QProcess text;
+    text.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(20000));
+    ASSERT_EQ(text.exitCode(), 0);
+    const QString report = QString::fromUtf8(text.readAllStandardOutput());
+    auto has = [&report](const QString& pattern) {
+        return QRegularExpression(pattern, QRegularExpression::MultilineOption)
+            .match(report)
+            .hasMatch();
+    };
+    EXPECT_TRUE(has(QStringLiteral("Model:\\s+2251"))) << report.toStdString();
+    EXPECT_TRUE(has(QStringLiteral("Sub name:\\s+0200")));
+    EXPECT_TRUE(has(QStringLiteral("Port:\\s+COM 1 \\(") +
+                    QRegularExpression::escape(QString::fromStdString(pty))));
+
+    // The item before and after, as the console showed it after the clone read.
+    const QRegularExpression shown(QStringLiteral("^ Power\\(Hi\\): +(\\d+) "));
+    const QRegularExpressionMatch before =
+        shown.match(QString::fromStdString(lastSection(r, "console").at(1)));
+    ASSERT_TRUE(before.hasMatch());
+    const int powerBefore = before.captured(1).toInt();
+    EXPECT_TRUE(has(QStringLiteral("^\\s*Power\\(Hi\\)\\s+49\\s+%1\\s+%2\\s+changed")
+                        .arg(powerBefore)
+                        .arg(powerBefore + 3)))
+        << report.toStdString();
+    EXPECT_TRUE(has(QStringLiteral("^\\s*BPF T2\\s+69\\s+-?\\d+\\s+-37\\s+changed")));
+    EXPECT_TRUE(has(QStringLiteral("Chosen setting -37\\.")));
+    EXPECT_TRUE(has(QStringLiteral("1st setting 131, 2nd setting 196")));
+
+    // The TXF table as written: band, TEMPS range, degrees, value, slope.
+    ConstTable rev20{}, rev10{};
+    ASSERT_TRUE(ReadConstantsFile((kSourceDir / "data/Const.ini").string(), rev20, rev10));
+    const int16_t temps = sim::thermistorRaw(25.0);
+    EXPECT_TRUE(has(QStringLiteral("TEMPS reading %1 .*temperature band 12").arg(temps)));
+    const TxfTable table = ComputeTxfTable(131, 196, rev20, DefaultTempBorders(), temps);
+    const std::vector<TxfWrite> written = TxfFullPlan(table);
+    ASSERT_EQ(written.size(), 40u);
+    const QRegularExpression row(
+        QStringLiteral("^\\s*(\\d+)\\s+\\d+-\\d+\\s+.*\\s(\\d+)\\s+([+-]?\\d+)\\s*$"));
+    const QString txfPart = report.mid(report.indexOf(QStringLiteral("TXF procedure")));
+    int rows = 0;
+    for (const QString& line : txfPart.split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch m = row.match(line);
+        if (!m.hasMatch() || rows >= 20) continue;
+        const int band = m.captured(1).toInt();
+        ASSERT_EQ(band, rows) << line.toStdString();
+        EXPECT_EQ(m.captured(2).toInt(), written[static_cast<size_t>(band)].value)
+            << line.toStdString();
+        EXPECT_EQ(m.captured(3).toInt(),
+                  static_cast<int8_t>(written[static_cast<size_t>(20 + band)].value))
+            << line.toStdString();
+        ++rows;
+    }
+    EXPECT_EQ(rows, 20) << txfPart.toStdString();
+    EXPECT_TRUE(has(QStringLiteral("BPF T2 Level:\\s+-37")));  // the parameter listing
+
+    // Every page renders, and none is blank.
+    QProcess render;
+    render.start(pdftoppm, {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("30"), pdf,
+                            build.filePath(QStringLiteral("page"))});
+    ASSERT_TRUE(render.waitForFinished(30000));
+    ASSERT_EQ(render.exitCode(), 0);
+    const QStringList pages = build.entryList({QStringLiteral("page-*.png")}, QDir::Files);
+    EXPECT_GE(pages.size(), 3);
+    for (const QString& name : pages) {
+        QImage page;
+        ASSERT_TRUE(page.load(build.filePath(name))) << name.toStdString();
+        EXPECT_LT(page.width(), page.height());  // portrait
+        int dark = 0;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x) dark += qGray(page.pixel(x, y)) < 128;
+        EXPECT_GT(dark, 100) << name.toStdString();
+    }
+
+    // The sweep data: one row per point, each with the sweep's result.
+    QFile csv(build.filePath(QStringLiteral("sweep.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QStringList lines =
+        QString::fromUtf8(csv.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 257);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("sweep,stage,mode,lvin,point,setting,")));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("1,T2,single,100,1,-128,")));
+    EXPECT_TRUE(lines[256].startsWith(QStringLiteral("1,T2,single,100,256,127,")));
+    const QRegularExpression result(QStringLiteral(",yes,\\d+,-40,-34,-37$"));
+    EXPECT_TRUE(result.match(lines[256]).hasMatch()) << lines[256].toStdString();
 }
 
 TEST_F(SessionTest, RefusedRadioIsReportedInAMessageAndTheProgramGoesBackToIdle) {

@@ -36,6 +36,7 @@
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_message_box.h"
 #include "platform/qt/qt_serial_port.h"
+#include "platform/qt/service_report_actions.h"
 
 namespace kv7 {
 namespace {
@@ -82,6 +83,8 @@ const char* const kUsage =
     "  save-image <file>    File > Save image as read\n"
     "  save-current <file>  File > Save current image (once the console's changes are sent)\n"
     "  write-image <file>   File > Write image to radio, until it is written and read back\n"
+    "  report <file.pdf>    File > Save service report, to this file\n"
+    "  sweep-data <file.csv>  File > Save sweep data, to this file\n"
     "\n"
     "Every message box and question is printed and answered with OK. Exit status: 0 done,\n"
     "1 a wait timed out or an action was not possible, 2 bad command line or script, 3 the\n"
@@ -210,12 +213,14 @@ class SessionBeeper : public Beeper {
 class SessionRunner {
   public:
     SessionRunner(const SessionScript& script, const Options& o, Program& program,
-                  QtMainWindow& window, PortDeviceChooser& devices, QtImageMenus& imageMenus)
+                  QtMainWindow& window, PortDeviceChooser& devices, QtImageMenus& imageMenus,
+                  ServiceReportActions& reports)
         : actions_(script.actions),
           program_(program),
           window_(window),
           devices_(devices),
           imageMenus_(imageMenus),
+          reports_(reports),
           timeoutS_(o.timeoutS) {
         QObject::connect(&poll_, &QTimer::timeout, [this] { step(); });
     }
@@ -354,6 +359,8 @@ class SessionRunner {
             case SessionVerb::SaveImage:
             case SessionVerb::SaveCurrent:
             case SessionVerb::WriteImage: return imageAction(a);
+            case SessionVerb::Report:
+            case SessionVerb::SweepData: return saveRecord(a);
         }
         return Result::Failed;
     }
@@ -585,11 +592,29 @@ class SessionRunner {
         return Result::Done;
     }
 
+    // The File menu's report entries, without the file dialog.
+    Result saveRecord(const SessionAction& a) {
+        const bool report = a.verb == SessionVerb::Report;
+        if (!reports_.refresh()) {
+            fail(a, "the menu item is not available (no clone read yet)");
+            return Result::Failed;
+        }
+        const QString path = QString::fromStdString(a.text);
+        const QString error = report ? reports_.saveReport(path) : reports_.saveSweepData(path);
+        if (!error.isEmpty()) {
+            fail(a, error.toStdString());
+            return Result::Failed;
+        }
+        say(stamp() + "  saved " + a.text);
+        return Result::Done;
+    }
+
     const std::vector<SessionAction>& actions_;
     Program& program_;
     QtMainWindow& window_;
     PortDeviceChooser& devices_;
     QtImageMenus& imageMenus_;
+    ServiceReportActions& reports_;
     double timeoutS_;
     QTimer poll_;
     QElapsedTimer clock_;
@@ -692,7 +717,8 @@ int run(int argc, char** argv) {
         t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         for (const std::string& l : textLines(t + QLatin1Char('\n'))) say("| " + l);
     });
-    SessionRunner runner(script, o, program, window, devices, imageMenus);
+    ServiceReportActions reports(window, program, port);
+    SessionRunner runner(script, o, program, window, devices, imageMenus, reports);
     window.setOnUnloaded([&runner] {
         runner.programEnded();
         QCoreApplication::quit();

@@ -14,6 +14,7 @@
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_message_box.h"
 #include "platform/qt/qt_serial_port.h"
+#include "platform/qt/service_report_actions.h"
 #include "protocol/tick.h"
 
 #ifdef Q_OS_UNIX
@@ -91,6 +92,7 @@ int run(QApplication& app) {
     window.setLogic(&program.window());
     window.setEventBoundary(&program.boundary());
     QtImageMenus imageMenus(window, program.imageBackup(), program.boundary());
+    ServiceReportActions reports(window, program, port);
     // The window and the program go before the lock and the port; nothing may call back then.
     struct Detach {
         QtMainWindow& w;

@@ -1,0 +1,118 @@
+#include "platform/qt/service_report_actions.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include "app/program.h"
+#include "model/eeprom_map.h"
+#include "model/service_report.h"
+#include "model/sweep_data_csv.h"
+#include "platform/qt/qt_main_window.h"
+#include "platform/qt/qt_serial_port.h"
+#include "platform/qt/service_report_pdf.h"
+#include "store/common.h"
+
+namespace kv7 {
+
+namespace {
+
+const QString kNoRecord = QStringLiteral(
+    "Nothing to save yet: connect to the radio first (the report starts with "
+    "its clone read).");
+
+}  // namespace
+
+ServiceReportActions::ServiceReportActions(QtMainWindow& window, Program& program,
+                                           const QtSerialPort& port)
+    : window_(window), program_(program), port_(port) {
+    QMenu* file = window.fileMenu();
+    report_ = new QAction(QStringLiteral("Save service &report…"), this);
+    sweepData_ = new QAction(QStringLiteral("Save s&weep data…"), this);
+    QAction* before = window.exitAction();
+    file->insertAction(before, report_);
+    file->insertAction(before, sweepData_);
+    file->insertSeparator(before);
+    connect(file, &QMenu::aboutToShow, this, [this] { refresh(); });
+    connect(report_, &QAction::triggered, this, [this] { chooseAndSave(true); });
+    connect(sweepData_, &QAction::triggered, this, [this] { chooseAndSave(false); });
+    lastDir_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    refresh();
+}
+
+bool ServiceReportActions::refresh() {
+    const bool ready = program_.sessionRecord().cloneRead();
+    report_->setEnabled(ready);
+    sweepData_->setEnabled(ready);
+    return ready;
+}
+
+QString ServiceReportActions::portText() const {
+    const int16_t n = program_.sessionRecord().comPortNo();
+    return QStringLiteral("COM %1 (%2)").arg(n).arg(QString::fromStdString(port_.deviceName(n)));
+}
+
+QString ServiceReportActions::saveReport(const QString& path) {
+    const SessionRecord& record = program_.sessionRecord();
+    if (!record.cloneRead()) return kNoRecord;
+    QString error;
+    const EventOutcome outcome = program_.event("File > Save service report", [&] {
+        ReportContext context;
+        context.program = kAppTitle;
+        context.port = portText().toStdString();
+        context.savedMs = QDateTime::currentMSecsSinceEpoch();
+        clsIndOp_RigKV7& controller = program_.controller();
+        context.parameterListing = clsIndEep_RigKV7(program_.radio().eepImage)
+                                       .RigKV7Eep_DispParaText([&controller](int16_t i) {
+                                           return controller.RigKV7Op_Table_Txf_TempBorder(i);
+                                       });
+        error = WriteServiceReportPdf(BuildServiceReport(record, context), path);
+    });
+    // A failure inside was shown to the technician already; the file is not there.
+    if (outcome != EventOutcome::Completed && error.isEmpty()) {
+        error = QStringLiteral("The service report could not be made.");
+    }
+    return error;
+}
+
+QString ServiceReportActions::saveSweepData(const QString& path) {
+    const SessionRecord& record = program_.sessionRecord();
+    if (!record.cloneRead()) return kNoRecord;
+    const std::string csv = SweepDataCsv(record);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(csv.data(), static_cast<qint64>(csv.size())) !=
+            static_cast<qint64>(csv.size()) ||
+        !file.commit()) {
+        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+    }
+    return {};
+}
+
+void ServiceReportActions::chooseAndSave(bool report) {
+    if (!refresh()) return;
+    const SessionRecord& record = program_.sessionRecord();
+    // One name per radio and read, so a shop's folder sorts by radio and date.
+    const QString base = QStringLiteral("KV7-%1-%2")
+                             .arg(QString::fromStdString(record.subName()),
+                                  QDateTime::fromMSecsSinceEpoch(record.cloneReadMs())
+                                      .toString(QStringLiteral("yyyyMMdd-HHmm")));
+    const QString suggested =
+        QDir(lastDir_).filePath(base + (report ? QStringLiteral(".pdf") : QStringLiteral(".csv")));
+    const QString path = QFileDialog::getSaveFileName(
+        &window_,
+        report ? QStringLiteral("Save service report") : QStringLiteral("Save sweep data"),
+        suggested,
+        report ? QStringLiteral("PDF files (*.pdf)") : QStringLiteral("CSV files (*.csv)"));
+    if (path.isEmpty()) return;
+    lastDir_ = QFileInfo(path).absolutePath();
+    const QString error = report ? saveReport(path) : saveSweepData(path);
+    if (!error.isEmpty()) program_.messages().showMessage(error.toStdString());
+}
+
+}  // namespace kv7

@@ -1,0 +1,44 @@
+#pragma once
+#include <QObject>
+#include <QString>
+
+class QAction;
+
+namespace kv7 {
+
+class Program;
+class QtMainWindow;
+class QtSerialPort;
+
+// File > "Save service report…" and "Save sweep data…": the record of the latest connection
+// as a PDF for the shop's files and its sweep points as CSV. Both are offered once a clone
+// read is in the record.
+class ServiceReportActions : public QObject {
+  public:
+    // Adds the two entries to the window's File menu, before Exit; they leave it with this
+    // object, which must go before the program and the window.
+    ServiceReportActions(QtMainWindow& window, Program& program, const QtSerialPort& port);
+
+    QAction* reportAction() const { return report_; }
+    QAction* sweepDataAction() const { return sweepData_; }
+
+    // Enables the entries when the record holds a clone read; returns that.
+    bool refresh();
+
+    // Write the file without asking; an empty text when it was written, otherwise why not.
+    QString saveReport(const QString& path);
+    QString saveSweepData(const QString& path);
+
+  private:
+    void chooseAndSave(bool report);
+    QString portText() const;
+
+    QtMainWindow& window_;
+    Program& program_;
+    const QtSerialPort& port_;
+    QAction* report_ = nullptr;
+    QAction* sweepData_ = nullptr;
+    QString lastDir_;
+};
+
+}  // namespace kv7
