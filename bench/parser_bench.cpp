@@ -27,6 +27,7 @@ kv7::ByteString recordCloneRead() {
     kv7::ManualTickSource ticks;
     kv7::sim::SimOptions options;
     options.pacing = false;
+    options.pacedIntake = false;
     kv7::sim::SimRadio radio(ticks, options);
     kv7::ByteString frame = {0xFE, 0xFE, 0xEE, 0xEF};
     frame.insert(frame.end(), kRequest.begin(), kRequest.end());
