@@ -117,6 +117,7 @@ TEST(ImageBackup, SavedImagesAreTheRadiosMemoryAndAWrittenImageReadsBackEqual) {
     EXPECT_NE(b.confirm.asked[0].find("overwrites the whole memory"), std::string::npos);
     EXPECT_EQ(b.rig.radio().image(), decoded(current).image);
     EXPECT_EQ(b.rig.radio().cloneWriteCount(), 1);
+    EXPECT_TRUE(b.rig.lineClean());
     ASSERT_EQ(b.rig.messages().size(), before + 1);
     EXPECT_EQ(b.rig.messages().back(), "Image written and verified.");
     // The console shows what was read back, and that is now the image as read.

@@ -118,6 +118,8 @@ TEST(SessionRecord, KeepsWhatAConnectionDidAndStartsAgainOnConnect) {
     const int16_t ref2 = rig.value(kLineTxf);
     ASSERT_TRUE(rig.keyOn(kLineTxf, kKeyEnter));
     ASSERT_TRUE(rig.runUntil([&] { return !procedureRunning(rig); }, 10000));
+    ASSERT_TRUE(rig.runUntilLineIdle(2000));  // the entries wait in the port's queue for the line
+    EXPECT_TRUE(rig.lineClean());
     ASSERT_EQ(rec.txfProcedures().size(), 1u);
     const SessionRecord::Txf& t = rec.txfProcedures()[0];
     EXPECT_FALSE(t.tcxo);
