@@ -27,8 +27,8 @@ enum class SessionVerb {
     WriteImage,  // write-image <file>: File > Write image to radio, confirmed
     // save-current <file>: File > Save current image
     SaveCurrent,
-    Report,      // report <file.pdf>: File > Save service report
-    SweepData    // sweep-data <file.csv>: File > Save sweep data
+    Report,    // report <file.pdf>: File > Save service report
+    SweepData  // sweep-data <file.csv>: File > Save sweep data
 };
 
 enum class SessionKey { Left, Right, Enter, Up, Down, F5 };

@@ -27,7 +27,7 @@ class clsIndEep_RigKV7;
 class clsIndOp_RigKV7 : public OperationController,
                         public SubNameChecker,
                         public ConsoleEventClass {
-public:
+  public:
     clsIndOp_RigKV7(clsCmcQkv3Sequence& seq, clsCmcRadio& radio, clsConsole& console,
                     MainWindowView& view, CloneErrorReporter& errors, TickSource& ticks,
                     Beeper& beeper, std::string constFilePath = "Const.ini");
@@ -67,7 +67,7 @@ public:
     int16_t opStep() const { return opStep_; }
     int16_t procStep() const { return procStep_; }
 
-private:
+  private:
     // Monitoring-cycle states; the numbers are the controller's step numbers.
     enum State : int16_t {
         kIdle = 0,
@@ -110,8 +110,7 @@ private:
     void buildItemTable();
     bool ReadAdChannel(int16_t channel, bool first);
     bool ReadDaChannel(int16_t number, bool first);
-    bool readMonitor(int16_t listNo, int16_t row, int16_t requestValue, int16_t& last,
-                     bool first);
+    bool readMonitor(int16_t listNo, int16_t row, int16_t requestValue, int16_t& last, bool first);
     bool RunProcedure();
     bool TxfProcedure();
     bool BpfSweep();

@@ -31,13 +31,8 @@
 namespace kv7 {
 namespace {
 
+using test::kSimProgram;
 using test::pumpUntil;
-
-#ifdef KV7_RADIO_SIM
-constexpr const char* kSimProgram = KV7_RADIO_SIM;
-#else
-constexpr const char* kSimProgram = nullptr;
-#endif
 
 constexpr const char* kGhost = "/dev/ttyUSB97";
 

@@ -19,9 +19,9 @@
 #include "model/constants_file.h"
 #include "model/txf_table.h"
 #include "platform/support/pty_pair.h"
+#include "sim/sim_physics.h"
 #include "sim/sim_radio.h"
 #include "store/image_file.h"
-#include "sim/sim_physics.h"
 
 namespace kv7 {
 namespace {
