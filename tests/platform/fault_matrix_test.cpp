@@ -10,7 +10,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
