@@ -10,12 +10,36 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DKV7_FUZZ=ON -DKV7_WITH_QT=OFF \
 targets=(fuzz_driver_receive fuzz_answer_acceptance fuzz_hex_helpers fuzz_const_ini fuzz_image_file)
 [ -f tests/fuzz/fuzz_private_profile.cpp ] && targets+=(fuzz_private_profile)
 cmake --build build-fuzz -j"$jobs" --target "${targets[@]}"
-for t in "${targets[@]}"; do
-    seeds=tests/fuzz/corpus/${t#fuzz_}
-    work=build-fuzz/corpus/${t#fuzz_}
+# The targets are independent and each runs on one core: run them $jobs at a time, each with its
+# whole time, and print each one's tail when it ends.
+run_target() {
+    local t=$1 seeds=tests/fuzz/corpus/${1#fuzz_} work=build-fuzz/corpus/${1#fuzz_}
     mkdir -p "$work" "$seeds"
-    echo "-- $t for ${seconds}s"
     "build-fuzz/tests/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 \
-        -artifact_prefix=build-fuzz/ "$work" "$seeds" 2>&1 | tail -n 12
+        -artifact_prefix=build-fuzz/ "$work" "$seeds" >"build-fuzz/$t.log" 2>&1
+}
+failed=()
+pending=("${targets[@]}")
+while [ ${#pending[@]} -gt 0 ]; do
+    batch=("${pending[@]:0:$jobs}")
+    pending=("${pending[@]:$jobs}")
+    pids=()
+    for t in "${batch[@]}"; do
+        echo "-- $t for ${seconds}s"
+        run_target "$t" &
+        pids+=($!)
+    done
+    for i in "${!batch[@]}"; do
+        t=${batch[$i]}
+        if ! wait "${pids[$i]}"; then
+            failed+=("$t")
+        fi
+        echo "-- $t:"
+        tail -n 12 "build-fuzz/$t.log"
+    done
 done
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "fuzzing: finding in ${failed[*]}" >&2
+    exit 1
+fi
 echo "fuzzing: ${#targets[@]} targets, no finding"
