@@ -211,13 +211,18 @@ void frmMain::reportLinkError() {
 void frmMain::saveData(clsCmcProfileIO& objProf) {
     objProf.setSection(kSection);
     // A start that failed before the settings were loaded leaves the stored ones as they are.
+    // Both keys are tried whatever the first gave; a failure is kept for the platform to tell.
+    bool saved = true;
     if (comPortKnown_) {
-        objProf.saveData(kKeyComPort, ProfileValue(std::in_place_type<int16_t>, comPortNo_));
+        saved =
+            objProf.saveData(kKeyComPort, ProfileValue(std::in_place_type<int16_t>, comPortNo_));
     }
     if (comAutoReleaseKnown_) {
-        objProf.saveData(kKeyComAutoRelease,
-                         ProfileValue(std::in_place_type<int16_t>, comAutoRelease_));
+        saved = objProf.saveData(kKeyComAutoRelease,
+                                 ProfileValue(std::in_place_type<int16_t>, comAutoRelease_)) &&
+                saved;
     }
+    settingsSaveFailed_ = !saved;
 }
 
 void frmMain::loadData(clsCmcProfileIO& objProf) {

@@ -54,6 +54,8 @@ class frmMain : public LinkClient, public CloneErrorReporter {
     void MsgBoxCloneErr(clsCmcQkv3Sequence& myObjQkv3Seq) override;
 
     bool linkClosed() const { return linkClosed_; }
+    // The last saving of the settings could not write them to the settings file.
+    bool settingsSaveFailed() const { return settingsSaveFailed_; }
 
   private:
     void CloseLink();
@@ -77,6 +79,7 @@ class frmMain : public LinkClient, public CloneErrorReporter {
     bool comAutoReleaseKnown_ = false;
     std::string keyHistory_;
     bool linkClosed_ = false;
+    bool settingsSaveFailed_ = false;
 };
 
 }  // namespace kv7

@@ -62,6 +62,11 @@ EventOutcome Program::event(const std::string& what, const std::function<void()>
     return boundary_.run(what, handler);
 }
 
+std::string Program::settingsSaveFailure() {
+    if (!window_.settingsSaveFailed()) return {};
+    return "cannot save the settings to " + link_.profMain().FullPath();
+}
+
 bool Program::consoleKeyDown(int keyCode, bool shift) {
     bool consumed = false;
     const EventOutcome outcome = boundary_.run(

@@ -53,6 +53,9 @@ class Program {
     MessageSink& messages() { return sink_; }
     const ModalDepth& modalDepth() const { return depth_; }
     ImageBackup& imageBackup() { return backup_; }
+    // After the end: empty when the settings were saved (or there was nothing to save), else
+    // what the platform tells on standard error before it ends with a non-zero status.
+    std::string settingsSaveFailure();
 
   private:
     ModalDepth depth_;

@@ -41,10 +41,19 @@ std::string_view trimBlanks(std::string_view s) {
     return s;
 }
 
+// A line that does not begin with a number would silently become 0 and skew the TXF table.
+bool beginsWithNumber(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size() && isBlank(s[i])) ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    if (i < s.size() && s[i] == '.') ++i;
+    return i < s.size() && isDigit(s[i]);
+}
+
 bool readNumbers(std::istream& in, ConstTable& table) {
     std::string line;
     for (int i = 0; i < kConstCount; ++i) {
-        if (!readLine(in, line)) return false;
+        if (!readLine(in, line) || !beginsWithNumber(line)) return false;
         const double v = VbVal(line);
         if (!(std::fabs(v) <= FLT_MAX)) return false;
         table[static_cast<size_t>(i)] = static_cast<float>(v);

@@ -22,9 +22,9 @@ using ConstTable = std::array<float, 22>;
 double VbVal(std::string_view text);
 
 // Reads both sections into rev20 and rev10. False when a header does not match (blanks around
-// it are ignored, as is a UTF-8 byte order mark before the first), when a line is missing, or
-// when a number does not fit single precision; entries read before a failure keep their new
-// values. Lines after the 44th are not read.
+// it are ignored, as is a UTF-8 byte order mark before the first), when a line is missing or
+// does not begin with a number (after blanks), or when a number does not fit single precision;
+// entries read before a failure keep their new values. Lines after the 44th are not read.
 bool ReadConstants(std::istream& in, ConstTable& rev20, ConstTable& rev10);
 // As above from a file; a file that cannot be opened gives false.
 bool ReadConstantsFile(const std::string& path, ConstTable& rev20, ConstTable& rev10);

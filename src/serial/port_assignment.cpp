@@ -47,6 +47,8 @@ PortAssignment assignPortPath(const std::string& settingsFile, int16_t n, const 
                               const DeviceFiles& files) {
     const std::optional<PortListEntry> entry = entryForPath(path, files);
     if (!entry) return refused(n, "There is no device " + path + ".");
+    const std::string why = files.notATerminal ? files.notATerminal(path) : std::string();
+    if (!why.empty()) return refused(n, path + " is no serial device: " + why + ".");
     return assignPortDevice(settingsFile, n, *entry, files);
 }
 

@@ -37,6 +37,9 @@ struct DeviceFiles {
     std::function<std::string(const std::string& path)> canonical;
     std::function<std::vector<StableLink>()> stableLinks;
     std::function<DeviceAccess(const std::string& path)> access;
+    // Why a name is no serial line (a file, a directory, a device that is no terminal); empty
+    // when it is one or cannot be told (no right to open it). Unset: not looked at.
+    std::function<std::string(const std::string& path)> notATerminal;
 };
 
 // The links of a by-id directory, sorted by name; none when the directory is missing.

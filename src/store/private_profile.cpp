@@ -84,17 +84,19 @@ Line classify(std::string_view text, std::size_t start, std::size_t contentEnd, 
     return line;
 }
 
-// Lines end at LF, with or without a CR before it; a last line may have no terminator.
+// Lines end at LF, CR LF or a CR alone (files edited on other systems); a last line may have
+// no terminator.
 std::vector<Line> splitLines(std::string_view text) {
     std::vector<Line> lines;
     std::size_t pos = text.substr(0, kBom.size()) == kBom ? kBom.size() : 0;
     while (pos < text.size()) {
-        const std::size_t lf = text.find('\n', pos);
-        const std::size_t end = lf == std::string_view::npos ? text.size() : lf + 1;
-        std::size_t contentEnd = lf == std::string_view::npos ? text.size() : lf;
-        // A CR before the LF, or a CR that ends the file (a line break cut short), is no part
-        // of the line.
-        if (contentEnd > pos && text[contentEnd - 1] == '\r') --contentEnd;
+        const std::size_t brk = text.find_first_of("\r\n", pos);
+        const std::size_t contentEnd = brk == std::string_view::npos ? text.size() : brk;
+        std::size_t end = brk == std::string_view::npos ? text.size() : brk + 1;
+        if (brk != std::string_view::npos && text[brk] == '\r' && end < text.size() &&
+            text[end] == '\n') {
+            ++end;
+        }
         lines.push_back(classify(text, pos, contentEnd, end));
         pos = end;
     }

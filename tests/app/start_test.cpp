@@ -128,7 +128,8 @@ TEST(Start, ChangedPortReachesTheFileAtExit) {
               (Lines{"[OPTION]", "ComPort=2", "ComAutoRelease=0"}));
 }
 
-// A settings file that cannot be written is not reported; the program ends normally.
+// A settings file that cannot be written shows no message box; the program ends normally and
+// keeps the failure for its exit status.
 TEST(Start, UnwritableSettingsEndNormally) {
     TempDir dir;
     // A directory in the file's place cannot be written even by a privileged user.
@@ -142,6 +143,7 @@ TEST(Start, UnwritableSettingsEndNormally) {
     EXPECT_TRUE(s.window.linkClosed());
     EXPECT_FALSE(s.timer.on);
     EXPECT_TRUE(s.messages.shown.empty());
+    EXPECT_TRUE(s.window.settingsSaveFailed());
 }
 
 TEST(Start, SecondInstanceTouchesNothing) {

@@ -75,6 +75,8 @@ TEST(ConstantsFileTest, BadFilesAreRefusedKeepingWhatWasRead) {
     }
     std::string huge = good;
     huge.replace(huge.find("0.500000"), 8, "1e39");
+    std::string noNumber = good;
+    noNumber.replace(noNumber.find("0.300000"), 8, " abc 1");
     struct Case {
         std::string text;
         int rev20Read;  // entries of rev20 taken before the failure
@@ -87,6 +89,7 @@ TEST(ConstantsFileTest, BadFilesAreRefusedKeepingWhatWasRead) {
         {constFile("\r\n", kConstHeaderRev20, "SW-KV7 ADJ Rev.2.0"), 21, 0},
         {constFile("\r\n", "SW-KV7  ADJ Rev.2.0"), 0, 0},
         {huge, 5, 0},
+        {noNumber, 3, 0},
     };
     for (size_t c = 0; c < cases.size(); ++c) {
         ConstTable a, b;

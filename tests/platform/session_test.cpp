@@ -419,6 +419,12 @@ TEST_F(SessionTest, ListsThePortsAndAssignsADeviceByScript) {
                          "COM 2 is unchanged."),
               std::string::npos)
         << r.err;
+    r = runSession(withConst({QStringLiteral("--com"), QStringLiteral("2")}), "device /dev/null\n");
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("/dev/null is no serial device: it is not a terminal. The assignment "
+                         "of COM 2 is unchanged."),
+              std::string::npos)
+        << r.err;
     r = runSession(withConst({QStringLiteral("--com"), QStringLiteral("2"),
                               QStringLiteral("--timeout"), QStringLiteral("20")}),
                    "device " + pty + "\nclick Connect\nwait-state connected\n");

@@ -89,6 +89,8 @@ TEST(PrivateProfileText, OddFilesStayReadableAndIntact) {
         {"[A]\r\nx=1\r", "A", "x", "2", "1", "[A]\r\nx=2\r"},
         {"[A]\nx=1\r", "A", "y", "2", std::nullopt, "[A]\nx=1\r\ny=2\n"},
         {"[A]\r", "B", "y", "2", std::nullopt, "[A]\r\n[B]\r\ny=2\r\n"},
+        // CR alone ends a line as well.
+        {"[X]\ry=0\r[A]\rx=1\rz=3\r", "A", "x", "2", "1", "[X]\ry=0\r[A]\rx=2\rz=3\r"},
         // The first of duplicate sections and keys wins, on reading and on writing.
         {"[A]\nx=1\nx=2\n[a]\nx=3\n", "A", "x", "9", "1", "[A]\nx=9\nx=2\n[a]\nx=3\n"},
         {"[A]\ny=1\n[A]\nx=2\n", "A", "x", "9", "2", "[A]\ny=1\n[A]\nx=9\n"},

@@ -4,6 +4,7 @@
 #include <QString>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -94,6 +95,21 @@ DeviceFiles systemDeviceFiles() {
     f.stableLinks = [] { return readStableLinks(); };
 #endif
     f.access = deviceAccess;
+#ifdef Q_OS_UNIX
+    // A terminal is what the line needs; /dev/null is a character device but no terminal.
+    f.notATerminal = [](const std::string& path) -> std::string {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return {};
+        if (!S_ISCHR(st.st_mode)) {
+            return S_ISDIR(st.st_mode) ? "it is a directory" : "it is not a character device";
+        }
+        const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY);
+        if (fd < 0) return {};
+        const bool tty = ::isatty(fd) == 1;
+        ::close(fd);
+        return tty ? std::string() : "it is not a terminal";
+    };
+#endif
     return f;
 }
 

@@ -47,6 +47,7 @@ constexpr int kExitFailed = 1;    // a wait timed out or an action could not be 
 constexpr int kExitBadInput = 2;  // bad command line or bad script
 constexpr int kExitNoStart = 3;   // the program did not start (no Const.ini, say)
 constexpr int kExitInternal = 4;  // the script ran, but the program reported an internal error
+constexpr int kExitSettingsNotSaved = 5;  // the settings could not be saved at the end
 
 constexpr int kPollMs = 10;
 constexpr double kDefaultTimeoutS = 60;
@@ -88,7 +89,8 @@ const char* const kUsage =
     "\n"
     "Every message box and question is printed and answered with OK. Exit status: 0 done,\n"
     "1 a wait timed out or an action was not possible, 2 bad command line or script, 3 the\n"
-    "program did not start, 4 the program reported an internal error.\n";
+    "program did not start, 4 the program reported an internal error, 5 the settings could\n"
+    "not be saved at the end.\n";
 
 struct Options {
     std::string port;
@@ -724,9 +726,16 @@ int run(int argc, char** argv) {
         QCoreApplication::quit();
     });
 
+    // A settings file that could not be written at the end is told whatever else happened.
+    const auto settingsStatus = [&program](int code) {
+        const std::string failure = program.settingsSaveFailure();
+        if (failure.empty()) return code;
+        std::cerr << "kv7-session: " << failure << "\n";
+        return code == kExitOk ? kExitSettingsNotSaved : code;
+    };
     if (program.Main([] { return false; }) != StartResult::Running) {
         say("=== the program did not start");
-        return kExitNoStart;
+        return settingsStatus(kExitNoStart);
     }
     window.show();
     window.activateWindow();
@@ -739,7 +748,7 @@ int run(int argc, char** argv) {
             " internal error(s)");
         code = kExitInternal;
     }
-    return code;
+    return settingsStatus(code);
 }
 
 }  // namespace

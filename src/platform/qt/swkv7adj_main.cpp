@@ -32,6 +32,7 @@ namespace {
 constexpr int kExitFailed = 1;            // an internal error during start-up
 constexpr int kExitConstantsMissing = 2;  // "Const.ini" unreadable
 constexpr int kExitSecondInstance = 3;    // another copy runs
+constexpr int kExitSettingsNotSaved = 4;  // the settings could not be saved at the end
 
 constexpr const char* kConstantsFile = "Const.ini";
 
@@ -105,20 +106,29 @@ int run(QApplication& app) {
         }
     } detach{window, heartbeat};
 
+    int code = 0;
     switch (program.Main([&lock] { return lock.anotherInstanceRunning(); })) {
         case StartResult::Running: break;
         case StartResult::SecondInstance: return kExitSecondInstance;
-        case StartResult::ConstantsMissing: return kExitConstantsMissing;
-        case StartResult::Failed: return kExitFailed;
+        case StartResult::ConstantsMissing: code = kExitConstantsMissing; break;
+        case StartResult::Failed: code = kExitFailed; break;
     }
+    if (code == 0) {
 #ifdef Q_OS_UNIX
-    closeOnTerminationSignals(window);
+        closeOnTerminationSignals(window);
 #endif
-    window.show();
-    // Every way out (close box, File > Exit, the session ending, a signal) runs the window's
-    // close sequence, which ends this loop; the loop's own end runs it for what is left.
-    if (window.unloaded()) return 0;
-    return app.exec();
+        window.show();
+        // Every way out (close box, File > Exit, the session ending, a signal) runs the window's
+        // close sequence, which ends this loop; the loop's own end runs it for what is left.
+        if (!window.unloaded()) code = app.exec();
+    }
+    // A technician who lost the port setting should not learn it only at the next start.
+    const std::string failure = program.settingsSaveFailure();
+    if (!failure.empty()) {
+        std::fprintf(stderr, "swkv7adj: %s\n", failure.c_str());
+        if (code == 0) code = kExitSettingsNotSaved;
+    }
+    return code;
 }
 
 }  // namespace
