@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -14,6 +15,7 @@ constexpr const char* kKeyKeepImages = "KeepImages";
 constexpr const char* kKeptFolder = "images";
 constexpr const char* kKeptExtension = ".kv7img";
 constexpr int32_t kImageSize = static_cast<int32_t>(kImageFileImageSize);
+constexpr int32_t kPacketSize = 16;  // bytes of the image in one clone write packet
 constexpr const char* kNothingWritten = "Nothing was written to the radio.";
 
 std::string hexAddress(int32_t adr) {
@@ -77,6 +79,13 @@ bool ImageBackup::saveCurrent(const std::string& path) {
         messages_.showMessage(
             "An image is being written to the radio: save the current image "
             "once it has been read back.");
+        return false;
+    }
+    if (hasAsRead_ && !wholeImage_) {
+        messages_.showMessage(
+            "The last clone read has not completed, so the working image is not the memory of "
+            "one radio: press \"Connect\" and save the current image once the read has "
+            "completed.");
         return false;
     }
     return save(current(), path);
@@ -146,6 +155,14 @@ bool ImageBackup::writeImage(const std::string& path) {
             "from.");
         return false;
     }
+    // The identity the file is checked against is the last complete read's, which need not be
+    // the radio on the cable now.
+    if (!wholeImage_) {
+        refuse(
+            "The last clone read has not completed: press \"Connect\" and write once the radio "
+            "has been read completely.");
+        return false;
+    }
     ImageFile file;
     std::string error;
     if (!readImageFile(path, false, file, error)) {
@@ -169,6 +186,7 @@ bool ImageBackup::writeImage(const std::string& path) {
 
     target_ = file.image;
     targetSub_ = file.info.subName;
+    targetPath_ = path;
     // The controller rests while the sequencer writes; the write starts once the window shows
     // the resting state (title and progress, no console to type into).
     ownReset_ = true;
@@ -222,8 +240,13 @@ bool ImageBackup::RigOpFunc_CheckSubNameLegal(const std::string& nameS) {
     return phase_ != Phase::Writing || nameS == targetSub_;
 }
 
+void ImageBackup::cloneReadStarted() {
+    wholeImage_ = false;
+}
+
 void ImageBackup::cloneReadCompleted() {
     hasAsRead_ = true;
+    wholeImage_ = true;
     asRead_.image = radio_.eepImage.ReadBlock(0, kImageSize);
     asRead_.info.modelCode = radio_.radioNameM();
     asRead_.info.subName = radio_.radionameS();
@@ -258,12 +281,46 @@ void ImageBackup::controllerReset() {
         // is what it was, the radio's memory is whatever the radio kept.
         radio_.eepImage.WriteBlock(0, before_);
         phase_ = Phase::Idle;
+        const std::string broken = brokenWriteText();
+        if (!broken.empty()) showLater(broken);
         return;
     }
     phase_ = Phase::Idle;
     showLater(
         "The image was written, but reading it back did not finish, so it is not "
         "verified. Connect again and compare the image as read with the file.");
+}
+
+// After a write that ended early: what the radio may hold, or empty when no packet reached it or
+// the radio answered (a refusal). The driver still holds its last packet's address here.
+std::string ImageBackup::brokenWriteText() const {
+    clsCmcQkv3Drv& drv = seq_.driver();
+    const int16_t mode = drv.workMode();
+    if ((mode != 3 && mode != 4) || drv.lastError() == 6) return {};
+    const int32_t last = drv.lastEeAdr();
+    const std::string& list = radio_.cloneWriteAdrList();
+    int32_t total = 0;
+    int32_t at = 0;  // the packet that ends at `last`, counted from 1
+    for (size_t i = 0; i + 9 <= list.size(); i += 10) {
+        const int32_t lo =
+            static_cast<int32_t>(std::strtol(list.substr(i, 4).c_str(), nullptr, 16));
+        const int32_t hi =
+            static_cast<int32_t>(std::strtol(list.substr(i + 5, 4).c_str(), nullptr, 16));
+        if (hi < lo) continue;
+        if (mode == 3 && last >= lo && last <= hi &&
+            ((last - lo + 1) % kPacketSize == 0 || last == hi)) {
+            at = total + (last - lo) / kPacketSize + 1;
+        }
+        total += (hi - lo + kPacketSize) / kPacketSize;
+    }
+    const std::string again = " Write the same file (" + targetPath_ + ") again to repair it.";
+    if (mode == 4) {
+        return "The radio's memory may be incomplete: all " + std::to_string(total) +
+               " packets were sent, but the radio did not confirm the write." + again;
+    }
+    if (at == 0) return {};
+    return "The radio's memory may be incomplete: the write broke off at packet " +
+           std::to_string(at) + " of " + std::to_string(total) + "." + again;
 }
 
 }  // namespace kv7

@@ -69,6 +69,7 @@ class ImageBackup : public SubNameChecker, public CloneReadObserver {
     bool RigOpFunc_CheckSubNameLegal(const std::string& nameS) override;
 
     // CloneReadObserver
+    void cloneReadStarted() override;
     void cloneReadCompleted() override;
     void controllerReset() override;
 
@@ -84,6 +85,7 @@ class ImageBackup : public SubNameChecker, public CloneReadObserver {
     void startWrite();
     void startReadBack();
     void showLater(std::string text) { pending_.push_back(std::move(text)); }
+    std::string brokenWriteText() const;
 
     clsCmcRadio& radio_;
     clsCmcQkv3Sequence& seq_;
@@ -97,14 +99,19 @@ class ImageBackup : public SubNameChecker, public CloneReadObserver {
     Clock now_;
 
     bool hasAsRead_ = false;
+    // The working image holds one complete clone read (and the changes made since); false from
+    // the start of a clone read until it completes, since a read that breaks off leaves the
+    // bytes of two reads side by side.
+    bool wholeImage_ = false;
     ImageFile asRead_;
     bool keepImages_ = false;
     std::string lastKept_;
     Phase phase_ = Phase::Idle;
-    bool ownReset_ = false;  // the reset this job asked for itself
-    ByteString target_;      // the image being written
-    std::string targetSub_;  // its sub name
-    ByteString before_;      // the working image before the write, put back on failure
+    bool ownReset_ = false;   // the reset this job asked for itself
+    ByteString target_;       // the image being written
+    std::string targetSub_;   // its sub name
+    std::string targetPath_;  // its file
+    ByteString before_;       // the working image before the write, put back on failure
     std::vector<std::string> pending_;
 };
 

@@ -331,6 +331,7 @@ bool clsIndOp_RigKV7::runState(int16_t& next) {
         case kStart: return true;
         case kCloneRead:
             if (stepEntry_) {
+                if (cloneReadObserver_ != nullptr) cloneReadObserver_->cloneReadStarted();
                 seq_.easyCloneRead();
                 return false;
             }

@@ -222,5 +222,90 @@ TEST(ImageBackup, ARefusedWriteShowsTheWriteErrorAndLeavesTheProgramAtRest) {
     EXPECT_EQ(c.rig.radio().image(), f.image);
 }
 
+// A clone read of another radio breaks off after 800 bytes: the working image then holds bytes
+// of two radios, so neither the current image is saved nor a file written until a read completes.
+TEST(ImageBackup, AfterABrokenReadTheCurrentImageIsNeitherSavedNorWritten) {
+    Connected a;
+    const ByteString first = a.rig.radio().image();
+    const std::string asRead = tempPath("broken_read_as_read.kv7img");
+    ASSERT_TRUE(a.backup().saveAsRead(asRead));
+    a.rig.program().controller().RigOpFunc_ResetAll();  // the port closes; the cable moves
+    sim::SimOptions other;
+    other.subName = "0150";
+    other.faults.gapBeforeBlock = 50;
+    ByteString second = first;
+    for (uint8_t& b : second) b = static_cast<uint8_t>(b ^ 0x5A);
+    a.rig.swapRadio(other, second);
+    const size_t shown = a.rig.messages().size();
+    ASSERT_TRUE(a.rig.click(0));
+    ASSERT_TRUE(a.rig.runUntil([&] { return a.rig.messages().size() > shown; }, 60000));
+    EXPECT_EQ(a.rig.messages().back(), fullChecklistText("No answer from QT-KV7."));
+
+    const std::string current = tempPath("broken_read_current.kv7img");
+    std::filesystem::remove(current);
+    EXPECT_FALSE(a.backup().saveCurrent(current));
+    EXPECT_NE(a.rig.messages().back().find("The last clone read has not completed"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(current));
+    EXPECT_FALSE(a.backup().writeImage(asRead));
+    EXPECT_NE(a.rig.messages().back().find("The last clone read has not completed"),
+              std::string::npos);
+    EXPECT_NE(a.rig.messages().back().find("Nothing was written to the radio."), std::string::npos);
+    EXPECT_TRUE(a.confirm.asked.empty());
+    for (const ByteString& r : a.rig.radio().requests()) EXPECT_NE(r[2], 0xE3);
+    // The image as read is still the first radio's, under its own name.
+    ASSERT_TRUE(a.backup().saveAsRead(asRead));
+    EXPECT_EQ(decoded(asRead).image, first);
+    EXPECT_EQ(decoded(asRead).info.subName, "0200");
+
+    // A completed read of the second radio can be saved again.
+    a.rig.radio().options().faults.gapBeforeBlock = -1;
+    ASSERT_TRUE(a.rig.runUntil([&] { return a.rig.radio().pendingCount() == 0; }, 30000));
+    ASSERT_TRUE(a.rig.connect());
+    ASSERT_TRUE(a.backup().saveCurrent(current));
+    EXPECT_EQ(decoded(current).image, second);
+    EXPECT_EQ(decoded(current).info.subName, "0150");
+}
+
+// The radio stops echoing at packet 159 of 320: the communication message as it is, then where
+// the write stopped; writing the same file again repairs the radio.
+TEST(ImageBackup, AWriteThatBreaksOffSaysHowFarItCame) {
+    Connected c;
+    const std::string path = tempPath("broken_write.kv7img");
+    ASSERT_TRUE(c.backup().saveAsRead(path));
+    ImageFile f = decoded(path);
+    f.image[kPowerHiAdr] = static_cast<uint8_t>(f.image[kPowerHiAdr] ^ 0x55);
+    putFile(path, encodeImageFile(f));
+    int packets = 0;
+    c.rig.radio().setFrameListener([&](const ByteString& record, bool malformed) {
+        if (malformed || record.size() < 3 || record[2] != 0xE4) return;
+        if (++packets == 158) c.rig.radio().options().faults.noEcho = true;
+    });
+    const size_t requests = c.rig.radio().requests().size();
+    const size_t shown = c.rig.messages().size();
+
+    ASSERT_TRUE(c.write(path));
+    ASSERT_EQ(c.rig.messages().size(), shown + 2);
+    EXPECT_EQ(c.rig.messages()[shown], fullChecklistText("Cannot access COM port"));
+    EXPECT_EQ(c.rig.messages()[shown + 1],
+              "The radio's memory may be incomplete: the write broke off at packet 159 of 320. "
+              "Write the same file (" +
+                  path + ") again to repair it.");
+    int e4 = 0, e5 = 0;
+    for (size_t i = requests; i < c.rig.radio().requests().size(); ++i) {
+        e4 += c.rig.radio().requests()[i][2] == 0xE4;
+        e5 += c.rig.radio().requests()[i][2] == 0xE5;
+    }
+    EXPECT_EQ(e4, 159);
+    EXPECT_EQ(e5, 0);
+    EXPECT_TRUE(c.rig.lineClean());
+
+    c.rig.radio().setFrameListener({});
+    c.rig.radio().options().faults.noEcho = false;
+    ASSERT_TRUE(c.write(path));
+    EXPECT_EQ(c.rig.messages().back(), "Image written and verified.");
+    EXPECT_EQ(c.rig.radio().image(), f.image);
+}
+
 }  // namespace
 }  // namespace kv7::test
