@@ -5,7 +5,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
+
+#include "store/atomic_file.h"
 
 namespace kv7 {
 
@@ -118,8 +120,12 @@ bool ReadConstants(std::istream& in, ConstTable& rev20, ConstTable& rev10) {
 }
 
 bool ReadConstantsFile(const std::string& path, ConstTable& rev20, ConstTable& rev10) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    // Only a regular file is opened: a pipe in its place would hold the start-up forever.
+    // Far more than the 44 lines ever read; a larger file is read only that far.
+    constexpr std::size_t kMostRead = 1 << 20;
+    std::string bytes;
+    if (!readRegularFile(path, kMostRead, bytes)) return false;
+    std::istringstream in(bytes);
     return ReadConstants(in, rev20, rev10);
 }
 

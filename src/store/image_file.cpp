@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <system_error>
+
+#include "store/atomic_file.h"
 
 namespace kv7 {
 
@@ -207,27 +206,26 @@ bool decodeImageFile(const ByteString& data, bool bareAllowed, ImageFile& out, s
 }
 
 bool readImageFile(const std::string& path, bool bareAllowed, ImageFile& out, std::string& error) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        error = path + " is a folder, not an image file.";
+    std::string raw;
+    const FileReadResult read = readRegularFile(path, kImageFileMaxSize + 1, raw);
+    switch (read.error) {
+        case FileReadError::None: break;
+        case FileReadError::Folder: error = path + " is a folder, not an image file."; return false;
+        case FileReadError::Missing: error = path + " does not exist."; return false;
+        case FileReadError::NotRegularFile:
+            error = path + " is not a regular file, not an image file.";
+            return false;
+        case FileReadError::System: error = path + " cannot be opened for reading."; return false;
+    }
+    if (raw.size() > kImageFileMaxSize) {
+        // The reader stops after the largest size it could accept; the file's own size says
+        // how far off it is.
+        const std::uintmax_t size = std::max<std::uintmax_t>(read.size, raw.size());
+        error = path + ": The file is too long for an image: " + std::to_string(size) +
+                " bytes, at most " + std::to_string(kImageFileMaxSize) + ".";
         return false;
     }
-    if (!std::filesystem::exists(path, ec)) {
-        error = path + " does not exist.";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + " cannot be opened for reading.";
-        return false;
-    }
-    ByteString data(kImageFileMaxSize + 1);
-    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    if (in.bad()) {
-        error = path + " cannot be read.";
-        return false;
-    }
-    data.resize(static_cast<size_t>(in.gcount()));
+    const ByteString data(raw.begin(), raw.end());
     if (!decodeImageFile(data, bareAllowed, out, error)) {
         error = path + ": " + error;
         return false;
@@ -236,30 +234,15 @@ bool readImageFile(const std::string& path, bool bareAllowed, ImageFile& out, st
 }
 
 bool writeImageFile(const std::string& path, const ImageFile& file, std::string& error) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    const ByteString bytes = encodeImageFile(file);
+    const FileWriteResult written = writeFileAtomically(
+        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    if (written.error == FileWriteError::Folder) {
         error = path + " is a folder; choose a file name.";
         return false;
     }
-    const std::string temp = path + ".part";
-    const ByteString bytes = encodeImageFile(file);
-    {
-        std::ofstream outFile(temp, std::ios::binary | std::ios::trunc);
-        if (outFile) {
-            outFile.write(reinterpret_cast<const char*>(bytes.data()),
-                          static_cast<std::streamsize>(bytes.size()));
-            outFile.flush();
-        }
-        if (!outFile) {
-            std::filesystem::remove(temp, ec);
-            error = "Cannot write the image to " + path + ".";
-            return false;
-        }
-    }
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        error = "Cannot write the image to " + path + ".";
+    if (!written) {
+        error = "Cannot write the image to " + path + ". " + written.reason + ".";
         return false;
     }
     return true;

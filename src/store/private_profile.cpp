@@ -4,10 +4,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+#include "store/atomic_file.h"
 
 namespace kv7 {
 
@@ -157,49 +158,9 @@ ReadResult readFile(const fs::path& path, std::string& content) {
     return in.bad() ? ReadResult::Failed : ReadResult::Read;
 }
 
-// Writes the whole text beside the file and renames it over the old one, so the file is
-// either the old one or the new one, never a part of either.
+// The file is either the old one or the new one, never a part of either.
 bool replaceFile(const fs::path& path, const std::string& content) {
-    std::error_code ec;
-    fs::path target = path;
-    if (fs::is_symlink(path, ec)) {
-        const fs::path resolved = fs::canonical(path, ec);
-        if (!ec) target = resolved;
-    }
-    // A file marked read-only keeps its content, although the directory would let us replace it.
-    const fs::file_status old = fs::status(target, ec);
-    if (!ec && fs::exists(old) && (old.permissions() & fs::perms::owner_write) == fs::perms::none) {
-        return false;
-    }
-    const fs::path dir = target.parent_path();
-    std::random_device seed;
-    std::mt19937 gen(seed());
-    fs::path temp;
-    for (int attempt = 0; attempt < 8 && temp.empty(); ++attempt) {
-        const fs::path candidate =
-            dir / (target.filename().string() + ".~" + std::to_string(gen() % 1000000u) + ".tmp");
-        if (!fs::exists(candidate, ec) && !ec) temp = candidate;
-    }
-    if (temp.empty()) return false;
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(content.data(), static_cast<std::streamsize>(content.size()));
-        // A full disk may show only when the last bytes leave at the close; a copy cut short
-        // must never replace the file.
-        out.close();
-        if (out.fail()) {
-            fs::remove(temp, ec);
-            return false;
-        }
-    }
-    if (fs::exists(old)) fs::permissions(temp, old.permissions(), ec);
-    fs::rename(temp, target, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return false;
-    }
-    return true;
+    return static_cast<bool>(writeFileAtomically(path.string(), content));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the simulated radio: what lands in the file, what the radio holds afterwards, and that a file
 // that does not belong to the radio never reaches it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -150,7 +151,7 @@ TEST(ImageBackup, FilesThatDoNotBelongToTheRadioAreRefused) {
     cutTrailer.pop_back();
     const struct {
         const char* name;
-        ByteString bytes;  // empty: the path is a folder or missing
+        ByteString bytes;  // empty: made below or missing
         std::string expected;
     } cases[] = {
         {"other sub", withInfo("2251", "0150"),
@@ -165,6 +166,8 @@ TEST(ImageBackup, FilesThatDoNotBelongToTheRadioAreRefused) {
         {"no sub", withTrailer("format=kv7-image-1\nmodel=2251\n"), "lacks 'sub'"},
         {"folder", {}, "is a folder"},
         {"missing", {}, "does not exist"},
+        {"pipe", {}, "is not a regular file"},
+        {"50 MB", {}, "too long for an image: 52428800 bytes"},
     };
     const size_t requests = c.rig.radio().requests().size();
     c.rig.runFor(500);
@@ -173,6 +176,13 @@ TEST(ImageBackup, FilesThatDoNotBelongToTheRadioAreRefused) {
         std::string path = tempPath(std::string("refused_") + k.name);
         std::filesystem::remove_all(path);
         if (std::string(k.name) == "folder") std::filesystem::create_directories(path);
+        if (std::string(k.name) == "pipe") {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        }
+        if (std::string(k.name) == "50 MB") {
+            putFile(path, good.image);
+            std::filesystem::resize_file(path, 50u << 20);
+        }
         if (!k.bytes.empty()) putFile(path, k.bytes);
         const ByteString working = c.rig.program().radio().eepImage.ReadBlock(0, 5120);
         const size_t shown = c.rig.messages().size();

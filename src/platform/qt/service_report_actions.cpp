@@ -6,7 +6,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include "app/program.h"
@@ -16,6 +15,7 @@
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/service_report_pdf.h"
+#include "store/atomic_file.h"
 #include "store/common.h"
 
 namespace kv7 {
@@ -84,12 +84,10 @@ QString ServiceReportActions::saveSweepData(const QString& path) {
     const SessionRecord& record = program_.sessionRecord();
     if (!record.cloneRead()) return kNoRecord;
     const std::string csv = SweepDataCsv(record);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(csv.data(), static_cast<qint64>(csv.size())) !=
-            static_cast<qint64>(csv.size()) ||
-        !file.commit()) {
-        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+    const FileWriteResult written = writeFileAtomically(path.toStdString(), csv);
+    if (!written) {
+        return QStringLiteral("Cannot write %1: %2")
+            .arg(path, QString::fromStdString(written.reason));
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #include "platform/qt/service_report_pdf.h"
 
+#include <QBuffer>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPageLayout>
@@ -7,10 +8,11 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <vector>
+
+#include "store/atomic_file.h"
 
 namespace kv7 {
 
@@ -310,12 +312,11 @@ class Flow {
 }  // namespace
 
 QString WriteServiceReportPdf(const ServiceReport& report, const QString& path) {
-    // Written beside the target and put in its place only when complete: a failure leaves an
-    // earlier report of the same name as it was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-    }
+    // Drawn in memory and handed whole to the file writer, which puts it in place only when
+    // every byte is on the disk: a failure leaves an earlier report of the same name as it was.
+    QByteArray pdf;
+    QBuffer file(&pdf);
+    file.open(QIODevice::WriteOnly);
     QPdfWriter writer(&file);
     writer.setResolution(kDpi);
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
@@ -331,7 +332,6 @@ QString WriteServiceReportPdf(const ServiceReport& report, const QString& path) 
 
     QPainter p;
     if (!p.begin(&writer)) {
-        file.cancelWriting();
         return QStringLiteral("Cannot write %1").arg(path);
     }
     Flow flow(writer, p,
@@ -390,8 +390,13 @@ QString WriteServiceReportPdf(const ServiceReport& report, const QString& path) 
                        "report was made."));
     flow.listing(report.parameters);
 
-    if (!p.end() || !file.commit()) {
-        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+    if (!p.end()) return QStringLiteral("Cannot write %1").arg(path);
+    file.close();
+    const FileWriteResult written = writeFileAtomically(
+        path.toStdString(), std::string_view(pdf.constData(), static_cast<size_t>(pdf.size())));
+    if (!written) {
+        return QStringLiteral("Cannot write %1: %2")
+            .arg(path, QString::fromStdString(written.reason));
     }
     return {};
 }
