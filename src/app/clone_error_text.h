@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/operation_controller.h"
+#include "model/operation_controller_interface.h"
 #include "protocol/sequencer.h"
 #include "serial/serial_link.h"
 #include "store/message_sink.h"

@@ -2,7 +2,7 @@
 #include <functional>
 #include <string>
 
-#include "app/operation_controller.h"
+#include "model/operation_controller_interface.h"
 #include "store/message_sink.h"
 
 namespace kv7 {

@@ -216,7 +216,7 @@ void ImageBackup::startReadBack() {
 }
 
 void ImageBackup::task() {
-    if (phase_ == Phase::Starting && view_.fra01(0).Visible() && !seq_.OpRunning()) startWrite();
+    if (phase_ == Phase::Starting && controller_.atRest()) startWrite();
     if (phase_ == Phase::Writing) {
         if (seq_.OpRunning() && seq_.Operation() == 3) {
             const double n = std::floor(seq_.driver().lastEeAdr() / 5120.0 * 33.0);

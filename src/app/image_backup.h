@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "app/clone_read_observer.h"
+#include "model/clone_read_observer.h"
 #include "app/confirm_sink.h"
 #include "app/event_boundary.h"
-#include "app/operation_controller.h"
-#include "app/window_controls.h"
+#include "model/operation_controller_interface.h"
+#include "view/window_controls.h"
 #include "protocol/radio.h"
 #include "protocol/sequencer.h"
 #include "protocol/sequencer_hooks.h"

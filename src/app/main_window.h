@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/operation_controller.h"
-#include "app/window_controls.h"
+#include "model/operation_controller_interface.h"
+#include "view/window_controls.h"
 #include "console/console.h"
 #include "protocol/sequencer.h"
 #include "serial/serial_link.h"

@@ -6,7 +6,7 @@
 #include "app/image_backup.h"
 #include "app/main_window.h"
 #include "app/start.h"
-#include "app/window_controls.h"
+#include "view/window_controls.h"
 #include "console/console.h"
 #include "model/operation_controller.h"
 #include "model/session_record.h"

@@ -161,6 +161,17 @@ bool clsIndOp_RigKV7::RigKV7Prop_DispPara() const {
     return opStep_ == kDispPara;
 }
 
+ConnectionState clsIndOp_RigKV7::connectionState() const {
+    if (opStep_ == kIdle) return ConnectionState::Idle;
+    if (opStep_ <= kCloneRead) return ConnectionState::Connecting;
+    if (opStep_ <= kCycleEnd) return ConnectionState::Monitoring;
+    return ConnectionState::ShowingParameters;
+}
+
+bool clsIndOp_RigKV7::atRest() const {
+    return opStep_ == kIdle && idleShown_ && !seq_.OpRunning();
+}
+
 void clsIndOp_RigKV7::setWaitE8Required(int32_t wt) {
     waitE8Ms_ = wt;
 }
@@ -435,6 +446,7 @@ void clsIndOp_RigKV7::UpdateControls() {
     const bool edit = RigKV7Prop_EditEnabled();
     const bool disp = RigKV7Prop_DispPara();
     view_.fra01(0).setVisible(shielding);
+    idleShown_ = opStep_ == kIdle;
     const bool consoleWasHidden = !view_.fra01(1).Visible();
     view_.fra01(1).setVisible(edit);
     if (consoleWasHidden && edit) view_.lboConsole().SetFocus();

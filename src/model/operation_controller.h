@@ -4,12 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "app/clone_read_observer.h"
-#include "app/operation_controller.h"
-#include "app/window_controls.h"
 #include "console/console.h"
 #include "console/console_events.h"
+#include "model/clone_read_observer.h"
 #include "model/constants_file.h"
+#include "model/operation_controller_interface.h"
 #include "model/session_observer.h"
 #include "model/txf_table.h"
 #include "protocol/radio.h"
@@ -17,6 +16,7 @@
 #include "protocol/sequencer_hooks.h"
 #include "protocol/tick.h"
 #include "store/message_sink.h"
+#include "view/window_controls.h"
 
 namespace kv7 {
 
@@ -42,6 +42,8 @@ class clsIndOp_RigKV7 : public OperationController,
     void RigOpFunc_SetTCXO(bool bo) override;
     void RigOpFunc_ClickCmd00(int16_t Index) override;
     void task() override;
+    ConnectionState connectionState() const override;
+    bool atRest() const override;
 
     // SubNameChecker
     bool RigOpFunc_CheckSubNameLegal(const std::string& nameS) override;
@@ -159,6 +161,7 @@ class clsIndOp_RigKV7 : public OperationController,
     std::array<int16_t, 9> lastDa_{};
     bool tcxoMode_ = false;
     bool windowSized_ = false;
+    bool idleShown_ = false;  // the last update of the controls showed the idle state
 
     // Procedure state.
     bool txfEnter_ = false;

@@ -82,6 +82,8 @@ class RecordingController : public OperationController {
         inner_.RigOpFunc_ClickCmd00(index);
     }
     void task() override { inner_.task(); }
+    ConnectionState connectionState() const override { return inner_.connectionState(); }
+    bool atRest() const override { return inner_.atRest(); }
 
     std::vector<int16_t> clicks;
     std::vector<bool> tcxo;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/event_boundary.h"
-#include "app/window_controls.h"
+#include "view/window_controls.h"
 
 class QAction;
 class QCheckBox;

@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "app/program.h"
-#include "app/session_script.h"
+#include "session/session_script.h"
 #include "platform/qt/port_device_chooser.h"
 #include "platform/qt/port_devices.h"
 #include "platform/qt/qt_heartbeat.h"

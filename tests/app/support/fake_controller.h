@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/operation_controller.h"
+#include "model/operation_controller_interface.h"
 
 namespace kv7::test {
 
@@ -27,6 +27,8 @@ class FakeController : public OperationController {
     void RigOpFunc_SetTCXO(bool bo) override;
     void RigOpFunc_ClickCmd00(int16_t Index) override;
     void task() override;
+    ConnectionState connectionState() const override { return ConnectionState::Idle; }
+    bool atRest() const override { return true; }
 
     // The recorded calls that start with prefix.
     std::vector<std::string> callsStartingWith(const std::string& prefix) const;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/window_controls.h"
+#include "view/window_controls.h"
 
 namespace kv7::test {
 

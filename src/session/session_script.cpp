@@ -1,4 +1,4 @@
-#include "app/session_script.h"
+#include "session/session_script.h"
 
 #include <algorithm>
 #include <array>

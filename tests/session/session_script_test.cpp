@@ -1,5 +1,5 @@
 // The technician's session script: what each line means, and how a bad script is reported.
-#include "app/session_script.h"
+#include "session/session_script.h"
 
 #include <gtest/gtest.h>
 
