@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the normal build (with the Qt window and the
-# pseudo-terminal tests) and a sanitizer build (AddressSanitizer + UBSan) of the core.
+# pseudo-terminal tests), a sanitizer build (AddressSanitizer + UBSan) of the core, and the
+# fuzz targets.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/ensure_packages.sh
@@ -12,14 +13,37 @@ jobs=${KV7_JOBS:-2}
 echo "== normal build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs" --timeout 300
 
-echo "== sanitizer build"
-# -O1 without debug information: the sanitizers need no more, and it builds and runs faster.
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS=-O1 -DKV7_SANITIZE=ON -DKV7_WITH_QT=OFF >/dev/null
-cmake --build build-asan -j"$jobs"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir build-asan --output-on-failure -j"$jobs" --timeout 600
+# The window and pseudo-terminal tests spend most of their time waiting on the paced line, so
+# the sanitizer build, its tests and the fuzzing run beside them at the lowest priority: the
+# paced tests still get the processor the moment they need it.
+sanitized_and_fuzzed() {
+    echo "== sanitizer build"
+    # -O1 without debug information: the sanitizers need no more, and it builds and runs faster.
+    cmake -S . -B build-asan -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS=-O1 -DKV7_SANITIZE=ON \
+        -DKV7_WITH_QT=OFF >/dev/null
+    cmake --build build-asan -j"$jobs"
+    echo "== sanitizer tests"
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        ctest --test-dir build-asan --output-on-failure -j"$jobs" --timeout 600
+    echo "== fuzz targets"
+    scripts/fuzz.sh "${KV7_FUZZ_SECONDS:-30}"
+}
+mkdir -p build
+side_log=build/sanitized-and-fuzzed.log
+( nice -n 19 bash -c "$(declare -f sanitized_and_fuzzed); set -euo pipefail; jobs=$jobs; sanitized_and_fuzzed" ) \
+    >"$side_log" 2>&1 &
+side=$!
 
-echo "== fuzz targets"
-scripts/fuzz.sh "${KV7_FUZZ_SECONDS:-30}"
+echo "== normal tests"
+normal=0
+ctest --test-dir build --output-on-failure -j"$jobs" --timeout 300 || normal=$?
+
+side_status=0
+wait "$side" || side_status=$?
+cat "$side_log"
+if [ "$normal" -ne 0 ] || [ "$side_status" -ne 0 ]; then
+    echo "test.sh: normal tests exit $normal, sanitizer and fuzzing exit $side_status" >&2
+    exit 1
+fi
+echo "test.sh: every test passed"
