@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "store/common.h"
+
 namespace kv7 {
 
 namespace {
@@ -21,12 +23,6 @@ constexpr const char* kNothingWritten = "Nothing was written to the radio.";
 std::string hexAddress(int32_t adr) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(adr));
-    return buf;
-}
-
-std::string hexByteText(int v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02X", static_cast<unsigned>(v & 0xFF));
     return buf;
 }
 
@@ -261,8 +257,9 @@ void ImageBackup::cloneReadCompleted() {
         const int want = target_[static_cast<size_t>(a)];
         if (got != want) {
             showLater("The image was written, but the radio reads back differently from address " +
-                      hexAddress(a) + " (hexadecimal) on: the radio holds " + hexByteText(got) +
-                      ", the image " + hexByteText(want) + ".");
+                      hexAddress(a) + " (hexadecimal) on: the radio holds " +
+                      HexByte(static_cast<int16_t>(got)) + ", the image " +
+                      HexByte(static_cast<int16_t>(want)) + ".");
             return;
         }
     }

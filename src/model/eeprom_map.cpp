@@ -31,9 +31,7 @@ std::string label(const std::string& name) {
 }
 
 std::string hex2(int v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02X", v & 0xFF);
-    return buf;
+    return HexByte(static_cast<int16_t>(v & 0xFF));
 }
 
 }  // namespace

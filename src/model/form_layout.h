@@ -5,16 +5,6 @@
 
 namespace kv7 {
 
-// Captions and monitor list texts the model gives the main window at every reset.
-inline constexpr std::array<const char*, 3> kCmd00Captions = {"Connect", "Reload(F5)", "Disp para"};
-inline constexpr const char* kCheck1Caption = "TCXO";
-inline constexpr const char* kAdListHeader = "[A/D]";
-inline constexpr const char* kDaListHeader = "[D/A]";
-inline constexpr const char* kMonitorPlaceholder = "----";
-inline constexpr int kAdLines = 6;
-inline constexpr int kDaLines = 8;
-inline constexpr int kProgressCells = 32;
-
 // A control's rectangle in twips, relative to its container.
 struct LayoutRect {
     double left = 0, top = 0, width = 0, height = 0;

@@ -73,9 +73,7 @@ constexpr DaDef kDa[8] = {
 };
 
 std::string linePrefix(const char* label, uint8_t v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02X", v);
-    return std::string(label) + RightField(std::to_string(v), 3) + ":" + buf + "h:";
+    return std::string(label) + RightField(std::to_string(v), 3) + ":" + HexByte(v) + "h:";
 }
 
 bool isHexDigit(uint8_t c) {

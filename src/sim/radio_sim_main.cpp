@@ -20,6 +20,7 @@
 #include "protocol/tick.h"
 #include "sim/sim_options.h"
 #include "sim/sim_radio.h"
+#include "store/common.h"
 
 namespace {
 
@@ -73,11 +74,7 @@ int openMaster(std::string& slavePath) {
 // "frame: EE EF E0 22 51 00 00" or "cut: EE EF E8 22".
 std::string frameLine(const kv7::ByteString& record, bool malformed) {
     std::string line = malformed ? "cut:" : "frame:";
-    char hex[4];
-    for (uint8_t c : record) {
-        std::snprintf(hex, sizeof hex, " %02X", c);
-        line += hex;
-    }
+    for (uint8_t c : record) line += " " + kv7::HexByte(c);
     return line;
 }
 
