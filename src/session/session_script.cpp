@@ -9,14 +9,59 @@
 
 namespace kv7 {
 
+const std::vector<SessionVerbInfo>& sessionVerbs() {
+    static const std::vector<SessionVerbInfo> verbs = {
+        {SessionVerb::Click, "click", "  click <0|1|2|Connect|Reload|Disp para>\n"},
+        {SessionVerb::Key, "key",
+         "  key <Left|Right|Enter|Up|Down|F5> [shift] [on <console line index or title>]\n"},
+        {SessionVerb::Select, "select", "  select <console line index or title>\n"},
+        {SessionVerb::Tcxo, "tcxo", "  tcxo <on|off>\n"},
+        {SessionVerb::Menu, "menu", "  menu <port N|release N|keep-images on|off|exit>\n"},
+        {SessionVerb::WaitLine, "wait-line",
+         "  wait-line <text>     until a console or monitor line shows the text (\"...\" keeps "
+         "blanks)\n"},
+        {SessionVerb::WaitState, "wait-state", "  wait-state <connected|idle|disp-para>\n"},
+        {SessionVerb::Wait, "wait", "  wait <seconds>\n"},
+        {SessionVerb::Timeout, "timeout",
+         "  timeout <seconds>    the limit of the waits that follow\n"},
+        {SessionVerb::Screenshot, "screenshot", "  screenshot <file.png>\n"},
+        {SessionVerb::Print, "print", "  print                what the window shows\n"},
+        {SessionVerb::Device, "device",
+         "  device <path>        assigns the device to the selected COM port (Option > Port >\n"
+         "                       Device...)\n"},
+        {SessionVerb::SaveImage, "save-image",
+         "  save-image <file>    File > Save image as read\n"},
+        {SessionVerb::SaveCurrent, "save-current",
+         "  save-current <file>  File > Save current image (once the console's changes are "
+         "sent)\n"},
+        {SessionVerb::WriteImage, "write-image",
+         "  write-image <file>   File > Write image to radio, until it is written and read back\n"},
+        {SessionVerb::Report, "report",
+         "  report <file.pdf>    File > Save service report, to this file\n"},
+        {SessionVerb::SweepData, "sweep-data",
+         "  sweep-data <file.csv>  File > Save sweep data, to this file\n"},
+    };
+    return verbs;
+}
+
+std::string sessionVerbUsage() {
+    std::string usage;
+    for (const SessionVerbInfo& v : sessionVerbs()) usage += v.usage;
+    return usage;
+}
+
 namespace {
 
 // The longest wait a script may ask for: an hour is far more than any radio operation takes.
 constexpr double kMaxSeconds = 3600;
 
-constexpr const char* kActionList =
-    "click, key, select, tcxo, menu, wait-line, wait-state, wait, timeout, screenshot, print, "
-    "device, save-image, save-current, write-image, report, sweep-data";
+// "click, key, ...": every verb, in the order of the table.
+std::string actionList() {
+    std::string list;
+    for (const SessionVerbInfo& v : sessionVerbs())
+        list += (list.empty() ? "" : ", ") + std::string(v.name);
+    return list;
+}
 constexpr const char* kButtonList = "0, 1, 2, Connect, Reload or Disp para";
 constexpr const char* kKeyList = "Left, Right, Enter, Up, Down or F5";
 constexpr const char* kStateList = "connected, idle or disp-para";
@@ -155,24 +200,34 @@ class LineParser {
 
     bool parse(std::string_view verb, Args args) {
         const std::string v = lower(verb);
-        if (v == "click") return click(args);
-        if (v == "key") return key(args);
-        if (v == "select") return select(args);
-        if (v == "tcxo") return tcxo(args);
-        if (v == "menu") return menu(args);
-        if (v == "wait-line") return waitLine(args);
-        if (v == "wait-state") return waitState(args);
-        if (v == "wait") return seconds(SessionVerb::Wait, "wait", args, true);
-        if (v == "timeout") return seconds(SessionVerb::Timeout, "timeout", args, false);
-        if (v == "screenshot") return file(SessionVerb::Screenshot, "screenshot", ".png", args);
-        if (v == "report") return file(SessionVerb::Report, "report", ".pdf", args);
-        if (v == "sweep-data") return file(SessionVerb::SweepData, "sweep-data", ".csv", args);
-        if (v == "print") return print(args);
-        if (v == "device") return device(args);
-        if (v == "save-image") return imageFile(SessionVerb::SaveImage, "save-image", args);
-        if (v == "save-current") return imageFile(SessionVerb::SaveCurrent, "save-current", args);
-        if (v == "write-image") return imageFile(SessionVerb::WriteImage, "write-image", args);
-        return fail("unknown action '" + std::string(verb) + "' (actions: " + kActionList + ")");
+        const auto& verbs = sessionVerbs();
+        const auto found = std::find_if(verbs.begin(), verbs.end(),
+                                        [&v](const SessionVerbInfo& i) { return v == i.name; });
+        if (found == verbs.end()) {
+            return fail("unknown action '" + std::string(verb) + "' (actions: " + actionList() +
+                        ")");
+        }
+        const char* name = found->name;
+        switch (found->verb) {
+            case SessionVerb::Click: return click(args);
+            case SessionVerb::Key: return key(args);
+            case SessionVerb::Select: return select(args);
+            case SessionVerb::Tcxo: return tcxo(args);
+            case SessionVerb::Menu: return menu(args);
+            case SessionVerb::WaitLine: return waitLine(args);
+            case SessionVerb::WaitState: return waitState(args);
+            case SessionVerb::Wait: return seconds(SessionVerb::Wait, name, args, true);
+            case SessionVerb::Timeout: return seconds(SessionVerb::Timeout, name, args, false);
+            case SessionVerb::Screenshot: return file(SessionVerb::Screenshot, name, ".png", args);
+            case SessionVerb::Print: return print(args);
+            case SessionVerb::Device: return device(args);
+            case SessionVerb::SaveImage:
+            case SessionVerb::SaveCurrent:
+            case SessionVerb::WriteImage: return imageFile(found->verb, name, args);
+            case SessionVerb::Report: return file(SessionVerb::Report, name, ".pdf", args);
+            case SessionVerb::SweepData: return file(SessionVerb::SweepData, name, ".csv", args);
+        }
+        return fail("unknown action '" + std::string(verb) + "'");
     }
 
   private:

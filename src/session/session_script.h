@@ -11,25 +11,36 @@ namespace kv7 {
 // blank lines and '#' comments ignored. The actions are what a technician does at the window
 // (click, key, select, menu, TCXO box) and what they look for (a line, a state, a picture).
 enum class SessionVerb {
-    Click,       // click <0|1|2|Connect|Reload|Disp para>
-    Key,         // key <Left|Right|Enter|Up|Down|F5> [shift] [on <line>]
-    Select,      // select <line>
-    Tcxo,        // tcxo <on|off>
-    Menu,        // menu <port N|release N|exit>
-    WaitLine,    // wait-line <text>
-    WaitState,   // wait-state <connected|idle|disp-para>
-    Wait,        // wait <seconds>
-    Timeout,     // timeout <seconds>: the limit of the waits that follow
-    Screenshot,  // screenshot <file.png>
-    Print,       // print
-    Device,      // device <path>: the selected COM port's device
-    SaveImage,   // save-image <file>: File > Save image as read
-    WriteImage,  // write-image <file>: File > Write image to radio, confirmed
-    // save-current <file>: File > Save current image
+    Click,
+    Key,
+    Select,
+    Tcxo,
+    Menu,
+    WaitLine,
+    WaitState,
+    Wait,
+    Timeout,  // the limit of the waits that follow
+    Screenshot,
+    Print,
+    Device,  // the selected COM port's device
+    SaveImage,
+    WriteImage,
     SaveCurrent,
-    Report,    // report <file.pdf>: File > Save service report
-    SweepData  // sweep-data <file.csv>: File > Save sweep data
+    Report,
+    SweepData
 };
+
+// A verb as the script spells it, and its line of the usage text.
+struct SessionVerbInfo {
+    SessionVerb verb;
+    const char* name;
+    const char* usage;
+};
+
+// Every verb, in the order the usage lists them.
+const std::vector<SessionVerbInfo>& sessionVerbs();
+// The script part of the usage text: a line (or two) per verb.
+std::string sessionVerbUsage();
 
 enum class SessionKey { Left, Right, Enter, Up, Down, F5 };
 enum class SessionState { Connected, Idle, DispPara };

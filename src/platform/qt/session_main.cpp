@@ -28,7 +28,6 @@
 #include <vector>
 
 #include "app/program.h"
-#include "session/session_script.h"
 #include "platform/qt/port_device_chooser.h"
 #include "platform/qt/port_devices.h"
 #include "platform/qt/qt_heartbeat.h"
@@ -37,6 +36,7 @@
 #include "platform/qt/qt_message_box.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/service_report_actions.h"
+#include "session/session_script.h"
 
 namespace kv7 {
 namespace {
@@ -52,7 +52,8 @@ constexpr int kExitSettingsNotSaved = 5;  // the settings could not be saved at 
 constexpr int kPollMs = 10;
 constexpr double kDefaultTimeoutS = 60;
 
-const char* const kUsage =
+// Before the verbs, which the session language lists itself.
+const char* const kUsageStart =
     "Usage: kv7-session [--port PATH] [--com N] [--const FILE] [--script FILE] [--timeout S]\n"
     "       kv7-session --list-ports\n"
     "Runs the adjustment program with its window on the offscreen platform (no display\n"
@@ -67,25 +68,9 @@ const char* const kUsage =
     "  --script FILE  the script (default: standard input)\n"
     "  --timeout S    longest wait of wait-line and wait-state, in seconds (default 60)\n"
     "\n"
-    "Script, one action per line, '#' begins a comment:\n"
-    "  click <0|1|2|Connect|Reload|Disp para>\n"
-    "  key <Left|Right|Enter|Up|Down|F5> [shift] [on <console line index or title>]\n"
-    "  select <console line index or title>\n"
-    "  tcxo <on|off>\n"
-    "  menu <port N|release N|keep-images on|off|exit>\n"
-    "  wait-line <text>     until a console or monitor line shows the text (\"...\" keeps blanks)\n"
-    "  wait-state <connected|idle|disp-para>\n"
-    "  wait <seconds>\n"
-    "  timeout <seconds>    the limit of the waits that follow\n"
-    "  screenshot <file.png>\n"
-    "  print                what the window shows\n"
-    "  device <path>        assigns the device to the selected COM port (Option > Port >\n"
-    "                       Device...)\n"
-    "  save-image <file>    File > Save image as read\n"
-    "  save-current <file>  File > Save current image (once the console's changes are sent)\n"
-    "  write-image <file>   File > Write image to radio, until it is written and read back\n"
-    "  report <file.pdf>    File > Save service report, to this file\n"
-    "  sweep-data <file.csv>  File > Save sweep data, to this file\n"
+    "Script, one action per line, '#' begins a comment:\n";
+// After the verbs.
+const char* const kUsageEnd =
     "\n"
     "Every message box and question is printed and answered with OK. Exit status: 0 done,\n"
     "1 a wait timed out or an action was not possible, 2 bad command line or script, 3 the\n"
@@ -650,11 +635,11 @@ int run(int argc, char** argv) {
     Options o;
     bool help = false;
     if (!parseOptions(QCoreApplication::arguments(), o, help)) {
-        std::cerr << kUsage;
+        std::cerr << kUsageStart << sessionVerbUsage() << kUsageEnd;
         return kExitBadInput;
     }
     if (help) {
-        std::cout << kUsage;
+        std::cout << kUsageStart << sessionVerbUsage() << kUsageEnd;
         return kExitOk;
     }
     if (o.listPorts) {
