@@ -194,17 +194,6 @@ class NullTimer : public HeartbeatTimer {
     bool on_ = false;
 };
 
-// The program directory: the settings select COM 1 with no automatic release, and map COM 1 to
-// the given device.
-bool writeSettings(const QString& dir, const std::string& device) {
-    std::string body = "[OPTION]\r\nComPort=1\r\nComAutoRelease=0\r\n";
-    if (!device.empty()) body += "[PORTS]\r\nCOM1=" + device + "\r\n";
-    QFile f(QDir(dir).filePath(QStringLiteral("SWKV7ADJ.rs")));
-    if (!f.open(QIODevice::WriteOnly)) return false;
-    return f.write(body.data(), static_cast<qint64>(body.size())) ==
-           static_cast<qint64>(body.size());
-}
-
 // The harness sleeps in the event loop like the program would: processEvents with a time limit
 // never blocks, so it would spin and its own polling would be counted as the program's CPU.
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -311,7 +300,7 @@ bool runWall(const Options& o, WallResults& r, std::string& error) {
         return false;
     }
     QTemporaryDir dir;
-    if (!dir.isValid() || !writeSettings(dir.path(), sim.slave())) {
+    if (!dir.isValid() || !WritePresetSettings(dir.path().toStdString(), 1, sim.slave())) {
         error = "cannot write the settings file";
         return false;
     }
@@ -542,7 +531,7 @@ std::optional<size_t> findCommand(const std::vector<Write>& writes, size_t from,
 
 bool runLatency(const Options& o, std::vector<Press>& presses, std::string& error) {
     QTemporaryDir dir;
-    if (!dir.isValid() || !writeSettings(dir.path(), "")) {
+    if (!dir.isValid() || !WritePresetSettings(dir.path().toStdString(), 1, "")) {
         error = "cannot write the settings file";
         return false;
     }

@@ -1,5 +1,6 @@
 #include "app/start.h"
 
+#include "store/atomic_file.h"
 #include "store/common.h"
 
 namespace kv7 {
@@ -46,6 +47,13 @@ StartResult Main(const std::function<bool()>& anotherInstanceRunning, MessageSin
     if (HeartbeatTimer* timer = link.timSolid()) timer->setEnabled(true);
 
     return window.Form_Load() ? StartResult::Running : StartResult::ConstantsMissing;
+}
+
+bool WritePresetSettings(const std::string& dir, int comPort, const std::string& device) {
+    std::string body =
+        "[OPTION]\r\nComPort=" + std::to_string(comPort) + "\r\nComAutoRelease=0\r\n";
+    if (!device.empty()) body += "[PORTS]\r\nCOM" + std::to_string(comPort) + "=" + device + "\r\n";
+    return static_cast<bool>(writeFileAtomically(dir + "/SWKV7ADJ.rs", body));
 }
 
 }  // namespace kv7

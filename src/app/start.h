@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <string>
 
 #include "app/main_window.h"
 #include "protocol/radio.h"
@@ -22,6 +23,11 @@ extern const char* const kSecondInstanceText;
 void LoadSettings(frmCom& link);
 // Writes the main window's settings through the link's settings file.
 void SaveSettings(frmCom& link);
+
+// Writes the settings file into the program folder `dir` for a run by a script or a bench:
+// COM port `comPort` selected, no automatic release and, when a device is given, that COM port
+// mapped to it. False when the file cannot be written.
+bool WritePresetSettings(const std::string& dir, int comPort, const std::string& device);
 
 // The program's start. The platform says whether another copy runs; the link has been created
 // (its initialisation reset it and left the port closed). On Running the platform shows the

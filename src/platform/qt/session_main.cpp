@@ -154,19 +154,6 @@ bool readScript(const Options& o, std::string& text) {
     return true;
 }
 
-// The program directory of one session: its settings file selects the port and, when a device
-// is given, maps that COM port to it.
-bool writeSettings(const QString& dir, const Options& o) {
-    std::ostringstream s;
-    s << "[OPTION]\r\nComPort=" << o.com << "\r\nComAutoRelease=0\r\n";
-    if (!o.port.empty()) s << "[PORTS]\r\nCOM" << o.com << "=" << o.port << "\r\n";
-    QFile f(QDir(dir).filePath(QStringLiteral("SWKV7ADJ.rs")));
-    if (!f.open(QIODevice::WriteOnly)) return false;
-    const std::string body = s.str();
-    return f.write(body.data(), static_cast<qint64>(body.size())) ==
-           static_cast<qint64>(body.size());
-}
-
 // Lines of a plain text as the widget shows them; a final line break adds no line.
 std::vector<std::string> textLines(const QString& text) {
     QStringList parts = text.split(QLatin1Char('\n'));
@@ -660,7 +647,8 @@ int run(int argc, char** argv) {
     }
 
     QTemporaryDir programDir;
-    if (!programDir.isValid() || !writeSettings(programDir.path(), o)) {
+    if (!programDir.isValid() ||
+        !WritePresetSettings(programDir.path().toStdString(), o.com, o.port)) {
         std::cerr << "kv7-session: cannot prepare a program directory\n";
         return kExitNoStart;
     }
