@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "model/monitor_format.h"
 #include "store/common.h"
 
 namespace kv7 {
@@ -215,10 +216,7 @@ void ImageBackup::task() {
     if (phase_ == Phase::Starting && controller_.atRest()) startWrite();
     if (phase_ == Phase::Writing) {
         if (seq_.OpRunning() && seq_.Operation() == 3) {
-            const double n = std::floor(seq_.driver().lastEeAdr() / 5120.0 * 33.0);
-            const int cells = n < 0 ? 0 : n > 32 ? 32 : static_cast<int>(n);
-            view_.lblProgress().setCaption(std::string(static_cast<size_t>(cells), 'o') +
-                                           std::string(static_cast<size_t>(32 - cells), '.'));
+            view_.lblProgress().setCaption(ProgressCaption(seq_.driver().lastEeAdr(), 5120.0));
         } else {
             // Every failure ends through the controller's reset, so this is a write completed.
             startReadBack();

@@ -239,4 +239,11 @@ int16_t AnswerValue(const ByteString& answer) {
     return static_cast<int16_t>(hexValue(answer[5]) * 16 + hexValue(answer[6]));
 }
 
+std::string ProgressCaption(int32_t lastEeAdr, double imageSize) {
+    const double n = std::floor(lastEeAdr / imageSize * 33.0);
+    const int cells = n < 0 ? 0 : n > 32 ? 32 : static_cast<int>(n);
+    return std::string(static_cast<size_t>(cells), 'o') +
+           std::string(static_cast<size_t>(32 - cells), '.');
+}
+
 }  // namespace kv7

@@ -47,6 +47,10 @@ std::string BpfAllLine(const std::string& title, int16_t procStep, int16_t index
 // while the running sweep has the stage selected.
 std::string BpfStageLine(const std::string& defaultString, int16_t procStep, bool stageSelected);
 
+// The 32-cell progress caption of a clone transfer: one 'o' per 33rd of imageSize that the
+// driver's last address has passed, '.' for the rest.
+std::string ProgressCaption(int32_t lastEeAdr, double imageSize);
+
 // A monitor answer is valid when it is 7 bytes, starts with radioIdBytes and ends with two
 // ASCII hex digits.
 bool AnswerInvalid(const ByteString& answer, const ByteString& radioIdBytes);

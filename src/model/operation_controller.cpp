@@ -434,11 +434,9 @@ void clsIndOp_RigKV7::reportItemSent(int16_t index, SendCause cause) {
 
 void clsIndOp_RigKV7::updateProgress() {
     const double size = radio_.radioCH_Type() ? 5120.0 : 3072.0;
-    int n = static_cast<int>(std::floor(seq_.driver().lastEeAdr() / size * 33.0));
-    // A 5,120-byte read from a radio without the channel-type flag passes the 3,072-byte scale.
-    if (n > 32) n = 32;
-    if (n < 0) n = 0;
-    view_.lblProgress().setCaption(std::string(n, 'o') + std::string(32 - n, '.'));
+    // A 5,120-byte read from a radio without the channel-type flag passes the 3,072-byte scale:
+    // the caption stays full.
+    view_.lblProgress().setCaption(ProgressCaption(seq_.driver().lastEeAdr(), size));
 }
 
 void clsIndOp_RigKV7::UpdateControls() {
