@@ -223,7 +223,8 @@ bool allItemsSent(Program& p) {
 
 // Connected and at rest: the cycle idles at its end, nothing waits to be sent.
 bool atRest(Program& p) {
-    return p.controller().opStep() == 21 && !p.sequencer().OpRunning() && allItemsSent(p);
+    return p.controller().opStep() == OperationStep::CycleEnd && !p.sequencer().OpRunning() &&
+           allItemsSent(p);
 }
 
 // ---- the wall-time figures -------------------------------------------------------------------
@@ -389,8 +390,8 @@ bool runWall(const Options& o, WallResults& r, std::string& error) {
         pumpFor(100 + static_cast<int>(rng() % 200));  // any phase of the heartbeat
         bool seenReading = false;
         watch.arm([&] {
-            const int16_t s = program.controller().opStep();
-            const bool reading = s >= 4 && s <= 17;
+            const OperationStep s = program.controller().opStep();
+            const bool reading = s >= OperationStep::AdFirst && s <= OperationStep::DaLast;
             seenReading = seenReading || reading;
             return seenReading && !reading && !program.sequencer().OpRunning();
         });
@@ -427,16 +428,16 @@ bool runWall(const Options& o, WallResults& r, std::string& error) {
         program.event("the key", [&] { program.window().Form_KeyDown(kKeyEnter, false); });
         program.consoleKeyDown(kKeyEnter, false);
     };
-    auto procStepIn = [&](int lo, int hi) {
-        const int16_t s = program.controller().procStep();
-        return s >= lo && s <= hi;
-    };
 
     // One BPF stage swept: every setting from -128 to 127, each with its SD reading.
     size_t from = port.writes().size();
     enterOn(kLineBpfT2);
-    if (!pumpUntil([&] { return procStepIn(6, 10); }, 3000) ||
-        !pumpUntil([&] { return !procStepIn(6, 10) && atRest(program); }, 120000)) {
+    if (!pumpUntil([&] { return (program.controller().sweepStep() != SweepStep::Off); }, 3000) ||
+        !pumpUntil(
+            [&] {
+                return !(program.controller().sweepStep() != SweepStep::Off) && atRest(program);
+            },
+            120000)) {
         error = "the BPF sweep did not finish";
         r.messages = messages.shown;
         return false;
@@ -445,7 +446,7 @@ bool runWall(const Options& o, WallResults& r, std::string& error) {
 
     // The TXF procedure: the first setting as found, the second as offered, the table written.
     enterOn(kLineTxf);
-    bool txfOk = pumpUntil([&] { return program.controller().procStep() == 3; }, 5000);
+    bool txfOk = pumpUntil([&] { return program.controller().txfStep() == TxfStep::Track; }, 5000);
     pumpFor(1000);
     enterOn(kLineTxf);
     txfOk = txfOk && pumpUntil(
@@ -457,7 +458,10 @@ bool runWall(const Options& o, WallResults& r, std::string& error) {
     pumpFor(1000);
     from = port.writes().size();
     enterOn(kLineTxf);
-    txfOk = txfOk && pumpUntil([&] { return !procStepIn(1, 5) && atRest(program); }, 20000);
+    txfOk =
+        txfOk &&
+        pumpUntil([&] { return program.controller().txfStep() == TxfStep::Off && atRest(program); },
+                  20000);
     if (!txfOk) {
         error = "the TXF procedure did not finish";
         r.messages = messages.shown;

@@ -6,11 +6,14 @@
 
 #include "console/console.h"
 #include "console/console_events.h"
+#include "model/bpf_sweep.h"
 #include "model/clone_read_observer.h"
 #include "model/constants_file.h"
+#include "model/kv7_items.h"
+#include "model/monitor_reader.h"
 #include "model/operation_controller_interface.h"
 #include "model/session_observer.h"
-#include "model/txf_table.h"
+#include "model/txf_procedure.h"
 #include "protocol/radio.h"
 #include "protocol/sequencer.h"
 #include "protocol/sequencer_hooks.h"
@@ -22,8 +25,28 @@ namespace kv7 {
 
 class clsIndEep_RigKV7;
 
-// The QT-KV7 operation controller: the state machine of a connection, the console's event
-// class, the monitor readings and the two adjustment procedures.
+// The states of a connection, numbered as the controller counts its steps: the clone read,
+// then the monitoring cycle (the A/D and D/A readings, the changed items, Enter, the running
+// procedure) until "Disp para" or a reset.
+enum class OperationStep : int16_t {
+    Idle = 0,
+    Start = 1,
+    CloneRead = 2,
+    CycleStart = 3,
+    AdFirst = 4,
+    AdLast = 9,
+    DaFirst = 10,
+    DaLast = 17,
+    SendChanged = 18,
+    EnterAction = 19,
+    Procedures = 20,
+    CycleEnd = 21,
+    DispPara = 22,
+};
+
+// The QT-KV7 operation controller: the state machine of a connection and its monitoring cycle,
+// and the console's event class. The monitor readings, the TXF procedure and the BPF sweep are
+// its parts.
 class clsIndOp_RigKV7 : public OperationController,
                         public SubNameChecker,
                         public ConsoleEventClass {
@@ -63,68 +86,24 @@ class clsIndOp_RigKV7 : public OperationController,
     // Told of every completed clone read and every reset; none by default.
     void setCloneReadObserver(CloneReadObserver* o) { cloneReadObserver_ = o; }
     // Told of everything worth keeping of a connection; nullptr: nobody listens.
-    void setSessionObserver(SessionObserver* o) { observer_ = o; }
+    void setSessionObserver(SessionObserver* o);
 
     // For tests and the scripted session.
-    int16_t opStep() const { return opStep_; }
-    int16_t procStep() const { return procStep_; }
+    OperationStep opStep() const { return opStep_; }
+    TxfStep txfStep() const { return txf_.step(); }
+    SweepStep sweepStep() const { return sweep_.step(); }
+    bool procedureRunning() const { return txf_.running() || sweep_.running(); }
+    // The running procedure's step number; 0 when none runs.
+    int16_t procStep() const;
 
   private:
-    // Monitoring-cycle states; the numbers are the controller's step numbers.
-    enum State : int16_t {
-        kIdle = 0,
-        kStart = 1,
-        kCloneRead = 2,
-        kCycleStart = 3,
-        kAdFirst = 4,
-        kAdLast = 9,
-        kDaFirst = 10,
-        kDaLast = 17,
-        kSendChanged = 18,
-        kEnterAction = 19,
-        kProcedures = 20,
-        kCycleEnd = 21,
-        kDispPara = 22,
-        kStateCount = 23
-    };
-
-    // Progress of the running procedure step; cleared whenever procStep changes.
-    struct ProcCtx {
-        int16_t txfPhase = 0;
-        int16_t lastBand = 0;
-        int16_t lastSetting = 0;
-        int16_t writeIdx = 0;
-        int16_t writeEnd = 0;
-        int16_t writeStart = 0;  // first writeIdx of the plan, to walk a window plan
-        bool enterSeen = false;
-        int16_t sweepPhase = 0;
-        int16_t sweepStage = 0;
-        int16_t sweepBest = 0;
-        int16_t plateauLo = 0;
-        int16_t plateauHi = 0;
-    };
-
-    bool runState(int16_t& next);
+    bool runState(OperationStep& next);
     void cloneReadCompletion();
     void updateProgress();
     void ResetProcedures();
     void UpdateControls();
-    void buildItemTable();
-    bool ReadAdChannel(int16_t channel, bool first);
-    bool ReadDaChannel(int16_t number, bool first);
-    bool readMonitor(int16_t listNo, int16_t row, int16_t requestValue, int16_t& last, bool first);
     bool RunProcedure();
-    bool TxfProcedure();
-    bool BpfSweep();
-    int16_t TempBand(int16_t temps) const;
-    void advanceProc(bool advance, int16_t next);
-    bool txfWriteStep(int16_t& next);
-    void txfPlan(int16_t band, int16_t v);
-    void sendTableEntry(int16_t entry, int16_t value);
-    void sendCommand(int16_t command, int16_t value);
     void reportCloneRead();
-    void reportItemSent(int16_t index, SendCause cause);
-    clsCmcEeprom& eep() { return radio_.eepImage; }
 
     clsCmcQkv3Sequence& seq_;
     clsCmcRadio& radio_;
@@ -137,43 +116,23 @@ class clsIndOp_RigKV7 : public OperationController,
     CloneReadObserver* cloneReadObserver_ = nullptr;
     clsCmcTick myTick_;
     SessionObserver* observer_ = nullptr;
+    MonitorReader monitor_;
+    TxfProcedure txf_;
+    BpfSweep sweep_;
 
     int16_t comPortNo_ = 1;
-    int16_t opStep_ = kIdle;
+    OperationStep opStep_ = OperationStep::Idle;
     bool stepEntry_ = true;
-    bool commError_ = false;
-    int16_t procStep_ = 0;
     bool refreshReq_ = false;
     bool refreshNow_ = false;
     bool dispParaReq_ = false;
-    ByteString radioIdBytes_;
-    TempBorderTable txfTempBorder_{};
-    ConstTable constRev20_{};
-    ConstTable constRev10_{};
     int32_t waitE8Ms_ = 0;
-    int16_t idxChNo_ = 0;
-    int16_t idxTxf_ = 0;
-    int16_t idxBpfT1_ = 0;
-    int16_t idxSweepStarter_ = 0;
+    Kv7ItemIndex items_;
     int16_t curCh_ = 0;
     std::array<int16_t, 41> chList_{};
-    std::array<int16_t, 7> lastAd_{};
-    std::array<int16_t, 9> lastDa_{};
     bool tcxoMode_ = false;
     bool windowSized_ = false;
     bool idleShown_ = false;  // the last update of the controls showed the idle state
-
-    // Procedure state.
-    bool txfEnter_ = false;
-    bool txfSecond_ = false;
-    bool txfTableReady_ = false;
-    int16_t txfRef1_ = 0;
-    int16_t txfRef2_ = 0;
-    TxfTable txfTable_;  // band values, slopes, interpolation and offset of the full plan
-    std::array<bool, 5> sweepSel_{};
-    bool sweepAll_ = false;
-    int16_t sweepLvin_ = 0;
-    ProcCtx ctx_;
 };
 
 }  // namespace kv7

@@ -105,7 +105,7 @@ TEST(Program, ASilentRadioIsReportedOnceAndTheProgramWaitsForConnect) {
     r.run(5000);
     ASSERT_EQ(r.messages.shown.size(), 1u);
     EXPECT_EQ(r.messages.shown[0].substr(0, 24), "No answer from QT-KV7.\r\n");
-    EXPECT_EQ(r.program.controller().opStep(), 0);
+    EXPECT_EQ(r.program.controller().opStep(), OperationStep::Idle);
     EXPECT_FALSE(r.program.link().totalError());
     EXPECT_EQ(r.program.boundary().failures(), 0);
 }

@@ -219,7 +219,7 @@ TEST(ImageBackup, ARefusedWriteShowsTheWriteErrorAndLeavesTheProgramAtRest) {
 
     ASSERT_TRUE(c.write(path));
     EXPECT_EQ(c.rig.messages().back(), shortChecklistText("Cannot write cloning data."));
-    EXPECT_EQ(c.rig.opStep(), 0);
+    EXPECT_EQ(c.rig.opStep(), OperationStep::Idle);
     EXPECT_NE(c.rig.portLabel().find("CLOSE"), std::string::npos);
     EXPECT_EQ(c.rig.program().radio().eepImage.ReadBlock(0, 5120), working);
     EXPECT_EQ(c.rig.radio().image(), radioMemory);

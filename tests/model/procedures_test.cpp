@@ -58,11 +58,11 @@ size_t monitorRequests(SimRig& rig, size_t from, int value) {
 }
 
 bool sweepRunning(SimRig& rig) {
-    return rig.procStep() >= 6 && rig.procStep() <= 10;
+    return rig.sweepStep() != SweepStep::Off;
 }
 
 bool txfRunning(SimRig& rig) {
-    return rig.procStep() >= 1 && rig.procStep() <= 5;
+    return rig.txfStep() != TxfStep::Off;
 }
 
 // A temperature at which the radio's TEMPS reading is `raw`.
@@ -215,10 +215,10 @@ TEST(BpfSweep, ButtonEndsTheSweepAndTheSettingReachesTheRadio) {
         rig.runUntil([&] { return sweepRunning(rig) && rig.value(kLineBpfT1) > -60; }, 60000));
     const int beeps = rig.beeps();
     ASSERT_TRUE(rig.click(1));  // any button ends a procedure
-    EXPECT_EQ(rig.procStep(), 0);
+    EXPECT_FALSE(rig.procedureRunning());
     rig.runFor(3000);
     EXPECT_EQ(rig.beeps(), beeps);
-    EXPECT_EQ(rig.procStep(), 0);
+    EXPECT_FALSE(rig.procedureRunning());
     EXPECT_EQ(rig.radio().bpfSetting(0), rig.value(kLineBpfT1));
     EXPECT_EQ(static_cast<int8_t>(rig.programByte(68)), rig.value(kLineBpfT1));
     EXPECT_EQ(rig.program().console().WaitAfterE8(kLineBpfT1), 200);
@@ -291,7 +291,7 @@ TEST(TxfProcedure, NewSettingOrBandRewritesTheWindow) {
     SimRig rig(o);
     ASSERT_TRUE(rig.connect());
     ASSERT_TRUE(rig.keyOn(kLineTxf, kKeyEnter));
-    ASSERT_TRUE(rig.runUntil([&] { return rig.procStep() == 3; }, 5000));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.txfStep() == TxfStep::Track; }, 5000));
     rig.runFor(2000);
     const int16_t start = rig.value(kLineTxf);
 
@@ -328,7 +328,7 @@ void twoConfirmations(const std::string& subName, bool olderConstants) {
 
     // Start, adjust the first frequency and confirm it.
     ASSERT_TRUE(rig.keyOn(kLineTxf, kKeyEnter));
-    ASSERT_TRUE(rig.runUntil([&] { return rig.procStep() == 3; }, 5000));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.txfStep() == TxfStep::Track; }, 5000));
     EXPECT_TRUE(rig.consoleLine(kLineTxf).starts_with("       TXF: 1st TX Freq = 146.25000MHz, "))
         << rig.consoleLine(kLineTxf);
     const int16_t start = rig.value(kLineTxf);
@@ -375,7 +375,7 @@ void twoConfirmations(const std::string& subName, bool olderConstants) {
 
     // Then the parameter display lists what was written.
     ASSERT_TRUE(rig.click(2));
-    ASSERT_TRUE(rig.runUntil([&] { return rig.opStep() == 22; }, 2000));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.opStep() == OperationStep::DispPara; }, 2000));
     const std::string text = rig.dispPara();
     for (int j = 0; j < 20; ++j) {
         const std::string initial = "REF Initial " + std::to_string(j) + ": ";
@@ -418,7 +418,7 @@ TEST(TxfProcedure, SecondFrequencyStartsAtTheTopFrom205) {
         SimRig rig(o);
         ASSERT_TRUE(rig.connect());
         ASSERT_TRUE(rig.keyOn(kLineTxf, kKeyEnter));
-        ASSERT_TRUE(rig.runUntil([&] { return rig.procStep() == 3; }, 5000));
+        ASSERT_TRUE(rig.runUntil([&] { return rig.txfStep() == TxfStep::Track; }, 5000));
         ASSERT_EQ(rig.value(kLineTxf), c.bandValue);
         for (int i = 0; i < 3; ++i) ASSERT_TRUE(rig.keyOn(kLineTxf, kKeyRight));
         rig.runFor(1000);
@@ -440,7 +440,7 @@ TEST(TxfProcedure, TcxoModeWritesAFlatTableWithOneConfirmation) {
     ASSERT_TRUE(rig.window().check1.value == 1);
     ASSERT_TRUE(rig.connect());
     ASSERT_TRUE(rig.keyOn(kLineTxf, kKeyEnter));
-    ASSERT_TRUE(rig.runUntil([&] { return rig.procStep() == 3; }, 5000));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.txfStep() == TxfStep::Track; }, 5000));
     const int16_t start = rig.value(kLineTxf);
     EXPECT_EQ(start, rig.radio().image()[92]) << "TCXO mode starts from band 0's value";
     ASSERT_TRUE(rig.keyOn(kLineTxf, kKeyLeft, true));

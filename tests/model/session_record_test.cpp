@@ -16,7 +16,7 @@ namespace {
 constexpr int16_t kStageT4 = 3;
 
 bool procedureRunning(SimRig& rig) {
-    return rig.procStep() != 0;
+    return rig.procedureRunning();
 }
 
 TEST(SessionRecord, KeepsWhatAConnectionDidAndStartsAgainOnConnect) {
@@ -105,7 +105,7 @@ TEST(SessionRecord, KeepsWhatAConnectionDidAndStartsAgainOnConnect) {
 
     // TXF: both settings, the temperature and the 40 entries as the radio got them.
     ASSERT_TRUE(rig.keyOn(kLineTxf, kKeyEnter));
-    ASSERT_TRUE(rig.runUntil([&] { return rig.procStep() == 3; }, 5000));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.txfStep() == TxfStep::Track; }, 5000));
     ASSERT_TRUE(rig.keyOn(kLineTxf, kKeyRight));
     rig.runFor(500);
     const int16_t ref1 = rig.value(kLineTxf);

@@ -77,7 +77,7 @@ class Soak {
         if (!connected_) {
             ASSERT_TRUE(connect());
         }
-        if (rig_.opStep() == 22) {
+        if (rig_.opStep() == OperationStep::DispPara) {
             ASSERT_TRUE(rig_.click(2));
             ASSERT_TRUE(rig_.runUntil([&] { return rig_.inCycle(); }, 5000));
         }
@@ -212,7 +212,7 @@ class Soak {
 
     void showParameters() {
         ASSERT_TRUE(rig_.click(2));
-        ASSERT_TRUE(rig_.runUntil([&] { return rig_.opStep() == 22; }, 5000));
+        ASSERT_TRUE(rig_.runUntil([&] { return rig_.opStep() == OperationStep::DispPara; }, 5000));
         EXPECT_NE(rig_.dispPara().find("REF Slant 19"), std::string::npos);
         rig_.runFor(uniform(1, 100) * 100);
         ASSERT_TRUE(rig_.click(2));
@@ -229,7 +229,7 @@ class Soak {
 
     void toggleTcxo() {
         ASSERT_TRUE(rig_.setTcxo(rig_.window().check1.value == 0));
-        EXPECT_EQ(rig_.opStep(), 0);
+        EXPECT_EQ(rig_.opStep(), OperationStep::Idle);
         connected_ = false;
     }
 
@@ -258,19 +258,19 @@ class Soak {
                 expected = fullChecklistText("Cannot access COM port");
                 break;
         }
-        if (rig_.opStep() == 22) {
+        if (rig_.opStep() == OperationStep::DispPara) {
             ASSERT_TRUE(rig_.click(2));
         }
         ASSERT_TRUE(rig_.key(kKeyF5));
         ASSERT_TRUE(
             rig_.runUntil([&] { return rig_.messages().size() > expectedMessages_; }, 30000))
-            << "fault " << kind << " gave no message; state " << rig_.opStep() << ", procedure "
-            << rig_.procStep() << ", operation " << rig_.program().sequencer().OpRunning()
-            << ", port " << rig_.simPort().portOpen() << ", rewrites left "
-            << rig_.tap().pendingRewrites();
+            << "fault " << kind << " gave no message; state " << static_cast<int>(rig_.opStep())
+            << ", procedure " << rig_.procStep() << ", operation "
+            << rig_.program().sequencer().OpRunning() << ", port " << rig_.simPort().portOpen()
+            << ", rewrites left " << rig_.tap().pendingRewrites();
         ++expectedMessages_;
         EXPECT_EQ(rig_.messages().back(), expected);
-        EXPECT_EQ(rig_.opStep(), 0);
+        EXPECT_EQ(rig_.opStep(), OperationStep::Idle);
         EXPECT_FALSE(rig_.simPort().portOpen());
         f = sim::SimFaults{};
         rig_.tap().rewriteAdjustAnswers({}, 0);
@@ -284,9 +284,10 @@ class Soak {
         ASSERT_EQ(rig_.program().boundary().failures(), 0);
         ASSERT_TRUE(rig_.lineClean()) << "after action " << actions_;
         if (!connected_) return;
-        const int16_t s = rig_.opStep();
-        ASSERT_TRUE(s >= 3 && s <= 22) << "left the cycle: state " << s;
-        ASSERT_TRUE(rig_.procStep() >= 0 && rig_.procStep() <= 10);
+        const OperationStep s = rig_.opStep();
+        ASSERT_TRUE(s >= OperationStep::CycleStart)
+            << "left the cycle: state " << static_cast<int>(s);
+        ASSERT_FALSE(rig_.txfStep() != TxfStep::Off && rig_.sweepStep() != SweepStep::Off);
         // Without an automatic release since the connect the port stays open.
         if (keptOpen_) {
             ASSERT_EQ(rig_.portLabel(), "COM 1: OPEN");

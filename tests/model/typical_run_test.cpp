@@ -76,8 +76,8 @@ TEST(TypicalRun, ConnectReadAdjustReloadAndShowParameters) {
     std::vector<std::string> bars;
     ASSERT_TRUE(rig.runUntil(
         [&] {
-            if (rig.opStep() == 2) bars.push_back(rig.progress());
-            return rig.opStep() > 2;
+            if (rig.opStep() == OperationStep::CloneRead) bars.push_back(rig.progress());
+            return rig.opStep() > OperationStep::CloneRead;
         },
         30000));
     EXPECT_EQ(rig.radio().cloneReadCount(), 1);
@@ -205,7 +205,7 @@ TEST(TypicalRun, ConnectReadAdjustReloadAndShowParameters) {
 
     // "Disp para": the cycle runs to its end, then the listing of 83 lines.
     ASSERT_TRUE(rig.click(2));
-    ASSERT_TRUE(rig.runUntil([&] { return rig.opStep() == 22; }, 2000));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.opStep() == OperationStep::DispPara; }, 2000));
     rig.runFor(200);
     EXPECT_EQ(lineCount(rig.dispPara()), 83u);
     EXPECT_EQ(listingValue(rig.dispPara(), "POW HI Level"), "206");
@@ -221,7 +221,7 @@ TEST(TypicalRun, ConnectReadAdjustReloadAndShowParameters) {
     rig.key(kKeyF5);
     EXPECT_FALSE(rig.keyOn(kLinePowerHi, kKeyRight));
     rig.runFor(2000);
-    EXPECT_EQ(rig.opStep(), 22);
+    EXPECT_EQ(rig.opStep(), OperationStep::DispPara);
     EXPECT_EQ(rig.radio().adjustLog().size(), mark);
     // Pressed again, it leaves through the end of the cycle back to the cycle.
     ASSERT_TRUE(rig.click(2));
@@ -281,7 +281,7 @@ TEST(TypicalRun, InvalidMonitorAnswerResetsAndReconnects) {
         ASSERT_TRUE(rig.runUntil([&] { return !rig.messages().empty(); }, 5000));
         EXPECT_EQ(rig.messages(),
                   (std::vector<std::string>{shortChecklistText("Communication failed.")}));
-        EXPECT_EQ(rig.opStep(), 0);
+        EXPECT_EQ(rig.opStep(), OperationStep::Idle);
         EXPECT_FALSE(rig.simPort().portOpen());
         rig.runFor(1000);
         EXPECT_EQ(rig.portLabel(), "COM 1: CLOSE");
@@ -318,14 +318,14 @@ TEST(TypicalRun, OddRadiosConnectWithoutFault) {
         size_t maxCells = 0, samples = 0, firstFull = 0;
         ASSERT_TRUE(rig.runUntil(
             [&] {
-                if (rig.opStep() == 2) {
+                if (rig.opStep() == OperationStep::CloneRead) {
                     const std::string b = rig.progress();
                     EXPECT_TRUE(wellFormedBar(b)) << "'" << b << "'";
                     ++samples;
                     maxCells = std::max(maxCells, countOf(b, 'o'));
                     if (firstFull == 0 && countOf(b, 'o') == 32) firstFull = samples;
                 }
-                return rig.opStep() > 2;
+                return rig.opStep() > OperationStep::CloneRead;
             },
             30000));
         EXPECT_LE(maxCells, 32u);
@@ -379,7 +379,7 @@ TEST(TypicalRun, NonDecimalFrequencyShowsInvalid) {
               "    CH No.: 02 (RX Freq = 146.520, TX Freq = Invalid)   RF Power: Low");
     // Channel 1 selected: the TXF procedure shows its transmit frequency as invalid.
     ASSERT_TRUE(rig.keyOn(kLineTxf, kKeyEnter));
-    ASSERT_TRUE(rig.runUntil([&] { return rig.procStep() >= 3; }, 3000));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.txfStep() >= TxfStep::Track; }, 3000));
     EXPECT_EQ(rig.consoleLine(kLineTxf).rfind("       TXF: 1st TX Freq = Invalid, Setting = ", 0),
               0u)
         << rig.consoleLine(kLineTxf);
@@ -395,7 +395,7 @@ TEST(TypicalRun, ConnectAgainDuringTheCloneRead) {
     SimRig rig;
     ASSERT_TRUE(rig.click(0));
     rig.runFor(5000);
-    ASSERT_EQ(rig.opStep(), 2);
+    ASSERT_EQ(rig.opStep(), OperationStep::CloneRead);
     ASSERT_TRUE(rig.click(0));
     ASSERT_TRUE(rig.runUntil([&] { return rig.inCycle() || !rig.messages().empty(); }, 60000));
     EXPECT_LE(rig.messages().size(), 1u);
@@ -512,11 +512,11 @@ TEST(TypicalRun, FaultsEndWithTheirMessageAndTheNextConnectWorks) {
         }
         ASSERT_TRUE(rig.runUntil([&] { return !rig.messages().empty(); }, 30000));
         EXPECT_EQ(rig.messages(), std::vector<std::string>{c.message});
-        EXPECT_EQ(rig.opStep(), 0);
+        EXPECT_EQ(rig.opStep(), OperationStep::Idle);
         EXPECT_FALSE(rig.simPort().portOpen());
         rig.runFor(3000);
         EXPECT_EQ(rig.messages().size(), 1u) << "one message per fault";
-        EXPECT_EQ(rig.opStep(), 0);
+        EXPECT_EQ(rig.opStep(), OperationStep::Idle);
         EXPECT_FALSE(rig.simPort().portOpen());
         EXPECT_EQ(rig.portLabel(), "COM 1: CLOSE");
 

@@ -85,9 +85,10 @@ TEST_F(ConnectWindowTest, FramesFocusAndButtonsFollowTheConnection) {
 
     QTest::mouseClick(window.buttonWidget(0), Qt::LeftButton);
     bool sawCloneRead = false;
-    for (int i = 0; i < 1000 && program.controller().opStep() <= 2; ++i) {
+    for (int i = 0; i < 1000 && program.controller().opStep() <= OperationStep::CloneRead; ++i) {
         tick();
-        if (program.controller().opStep() == 2 && program.sequencer().OpRunning()) {
+        if (program.controller().opStep() == OperationStep::CloneRead &&
+            program.sequencer().OpRunning()) {
             sawCloneRead = true;
             // During the clone read the title frame stays and TCXO cannot be changed.
             EXPECT_TRUE(shown(0));
@@ -95,7 +96,7 @@ TEST_F(ConnectWindowTest, FramesFocusAndButtonsFollowTheConnection) {
         }
     }
     ASSERT_TRUE(sawCloneRead);
-    ASSERT_GT(program.controller().opStep(), 2);
+    ASSERT_GT(program.controller().opStep(), OperationStep::CloneRead);
     tick();
 
     // Connected: the console frame replaces the title frame and has the focus.
@@ -111,8 +112,9 @@ TEST_F(ConnectWindowTest, FramesFocusAndButtonsFollowTheConnection) {
 
     // The parameter display: its own frame, "Connect" and "Reload(F5)" out of use.
     QTest::mouseClick(window.buttonWidget(2), Qt::LeftButton);
-    for (int i = 0; i < 400 && program.controller().opStep() != 22; ++i) tick();
-    ASSERT_EQ(program.controller().opStep(), 22);
+    for (int i = 0; i < 400 && program.controller().opStep() != OperationStep::DispPara; ++i)
+        tick();
+    ASSERT_EQ(program.controller().opStep(), OperationStep::DispPara);
     tick();
     EXPECT_TRUE(shown(3));
     EXPECT_FALSE(shown(1));

@@ -185,8 +185,9 @@ TEST_F(FaultMatrixTest, EachFaultIsReportedOnceAndTheNextConnectWorks) {
             EXPECT_EQ(rig.messages.shown, std::vector<std::string>{row.message});
             EXPECT_FALSE(rig.program.link().comOpen());
             EXPECT_EQ(rig.view.comBusy.caption, "COM 1: CLOSE");
-            EXPECT_EQ(rig.program.controller().opStep(), 0);  // waiting for "Connect"
-            EXPECT_FALSE(rig.view.frames[1].visible);         // the console is put away
+            EXPECT_EQ(rig.program.controller().opStep(),
+                      OperationStep::Idle);            // waiting for "Connect"
+            EXPECT_FALSE(rig.view.frames[1].visible);  // the console is put away
             EXPECT_FALSE(rig.program.link().totalError());
         }
 
@@ -259,7 +260,8 @@ TEST_F(FaultMatrixTest, ReloadReadsEveryValueWithoutWaitingForTheHeartbeat) {
 
     rig.heartbeat.setEnabled(false);
     rig.click(1);
-    EXPECT_EQ(rig.program.controller().opStep(), 4);  // the first A/D reading is under way
+    EXPECT_EQ(rig.program.controller().opStep(),
+              OperationStep::AdFirst);  // the first A/D reading is under way
     EXPECT_TRUE(rig.program.sequencer().OpRunning());
     ASSERT_TRUE(pumpUntil([&] { return rig.atRest(); }, 3000));
     EXPECT_TRUE(rig.messages.shown.empty());

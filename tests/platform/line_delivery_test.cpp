@@ -71,13 +71,11 @@ struct Phase {
 };
 
 bool sweepRunning(test::ProgramRig& rig) {
-    const int16_t step = rig.program.controller().procStep();
-    return step >= 6 && step <= 10;
+    return rig.program.controller().sweepStep() != SweepStep::Off;
 }
 
 bool txfRunning(test::ProgramRig& rig) {
-    const int16_t step = rig.program.controller().procStep();
-    return step >= 1 && step <= 5;
+    return rig.program.controller().txfStep() != TxfStep::Off;
 }
 
 void waitForRest(test::ProgramRig& rig, const std::function<bool()>& busy, int timeoutMs) {
@@ -150,8 +148,8 @@ TEST(LineDelivery, EveryCommandReachesTheRadioWholeAndInOrder) {
         {"TXF full table",
          [](test::ProgramRig& r) {
              r.keyOn(kLineTxf, kKeyEnter);
-             ASSERT_TRUE(
-                 test::pumpUntil([&] { return r.program.controller().procStep() == 3; }, 5000));
+             ASSERT_TRUE(test::pumpUntil(
+                 [&] { return r.program.controller().txfStep() == TxfStep::Track; }, 5000));
              test::pumpFor(1000);
              r.keyOn(kLineTxf, kKeyEnter);  // the first setting as found
              ASSERT_TRUE(test::pumpUntil(

@@ -129,7 +129,7 @@ TEST(PortDevice, ChosenDeviceIsWrittenResetsTheConnectionAndIsOpenedNext) {
     std::string after = before;
     after.replace(after.find(first.slavePath()), first.slavePath().size(), chosen);
     EXPECT_EQ(fileText(settings), after);
-    EXPECT_EQ(program.controller().opStep(), 0);
+    EXPECT_EQ(program.controller().opStep(), OperationStep::Idle);
     EXPECT_FALSE(program.link().comOpen());
     QHelpEvent tip(QEvent::ToolTip, QPoint(2, 2), QPoint(2, 2));
     QApplication::sendEvent(window.comBusyWidget(), &tip);

@@ -215,9 +215,10 @@ class SessionRunner {
     int exitCode() const { return exitCode_; }
 
     void printWindow() const {
-        const int16_t step = program_.controller().opStep();
-        say("=== window: " + window_.windowTitle().toStdString() + " (" + stateText(step) +
-            ", step " + std::to_string(step) + ")");
+        const clsIndOp_RigKV7& c = program_.controller();
+        say("=== window: " + window_.windowTitle().toStdString() + " (" +
+            stateText(c.connectionState()) + ", step " +
+            std::to_string(static_cast<int>(c.opStep())) + ")");
         say("port label: " + window_.comBusyWidget()->text().toStdString());
         std::string buttons = "buttons:";
         for (int i = 0; i < 3; ++i) {
@@ -252,11 +253,13 @@ class SessionRunner {
   private:
     enum class Result { Done, Pending, Failed };
 
-    static std::string stateText(int16_t step) {
-        if (step == 0) return "idle";
-        if (step <= 2) return "connecting";
-        if (step <= 21) return "connected";
-        if (step == 22) return "disp-para";
+    static std::string stateText(ConnectionState state) {
+        switch (state) {
+            case ConnectionState::Idle: return "idle";
+            case ConnectionState::Connecting: return "connecting";
+            case ConnectionState::Monitoring: return "connected";
+            case ConnectionState::ShowingParameters: return "disp-para";
+        }
         return "unknown";
     }
 
@@ -537,7 +540,7 @@ class SessionRunner {
         bool reached = false;
         switch (a.state) {
             case SessionState::Connected: reached = c.RigKV7Prop_EditEnabled(); break;
-            case SessionState::Idle: reached = c.opStep() == 0; break;
+            case SessionState::Idle: reached = c.connectionState() == ConnectionState::Idle; break;
             case SessionState::DispPara: reached = c.RigKV7Prop_DispPara(); break;
         }
         if (reached) return Result::Done;

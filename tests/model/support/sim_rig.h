@@ -168,9 +168,15 @@ class SimRig {
     bool consoleShown() const { return window_.frames[1].visible; }
     bool dispParaShown() const { return window_.frames[3].visible; }
 
-    int16_t opStep() { return program_->controller().opStep(); }
-    int16_t procStep() { return program_->controller().procStep(); }
-    bool inCycle() { return opStep() >= 3 && opStep() <= 21; }
+    OperationStep opStep() { return program_->controller().opStep(); }
+    TxfStep txfStep() { return program_->controller().txfStep(); }
+    SweepStep sweepStep() { return program_->controller().sweepStep(); }
+    bool procedureRunning() { return program_->controller().procedureRunning(); }
+    // For messages: the running procedure's step number.
+    int procStep() { return program_->controller().procStep(); }
+    bool inCycle() {
+        return program_->controller().connectionState() == ConnectionState::Monitoring;
+    }
     int16_t value(int16_t line) { return program_->console().Value(line); }
     uint8_t programByte(int32_t adr) {
         return static_cast<uint8_t>(program_->radio().eepImage.ReadByte(adr));

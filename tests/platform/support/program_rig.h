@@ -38,7 +38,9 @@ struct ProgramRig {
     bool consoleLoaded() { return program.controller().RigKV7Prop_EditEnabled(); }
     // The cycle idles at its end with every item sent.
     bool atRest() {
-        if (program.controller().opStep() != 21 || program.sequencer().OpRunning()) return false;
+        if (program.controller().opStep() != OperationStep::CycleEnd ||
+            program.sequencer().OpRunning())
+            return false;
         for (int16_t i = 0; i < program.console().ListCount(); ++i) {
             if (program.console().flgChanged(i)) return false;
         }
