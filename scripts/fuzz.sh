@@ -7,7 +7,8 @@ seconds=${1:-30}
 jobs=${KV7_JOBS:-2}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DKV7_FUZZ=ON -DKV7_WITH_QT=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-targets=(fuzz_driver_receive fuzz_answer_acceptance fuzz_hex_helpers fuzz_const_ini fuzz_image_file)
+targets=(fuzz_driver_receive fuzz_answer_acceptance fuzz_hex_helpers fuzz_const_ini fuzz_image_file
+    fuzz_test_set_reply)
 [ -f tests/fuzz/fuzz_private_profile.cpp ] && targets+=(fuzz_private_profile)
 cmake --build build-fuzz -j"$jobs" --target "${targets[@]}"
 # The targets are independent and each runs on one core: run them $jobs at a time, each with its

@@ -1,0 +1,75 @@
+#include "testset/test_set_reading.h"
+
+#include <cmath>
+
+#include "testset/test_set_number.h"
+
+namespace kv7 {
+
+namespace {
+
+constexpr size_t kShownReply = 40;  // of a reply that does not parse, this much is quoted
+
+bool isInvalidValue(double v, const std::vector<double>& invalid) {
+    for (double x : invalid) {
+        if (v == x || std::fabs(v - x) <= std::fabs(x) * 1e-9) return true;
+    }
+    return false;
+}
+
+std::string quoted(const std::string& s) {
+    std::string out;
+    for (char c : s.substr(0, kShownReply)) {
+        const auto u = static_cast<unsigned char>(c);
+        out += (u < 0x20 || u >= 0x7F) ? '?' : c;
+    }
+    return "'" + out + (s.size() > kShownReply ? "...'" : "'");
+}
+
+}  // namespace
+
+double ToBaseUnit(double value, Unit unit) {
+    switch (unit) {
+        case Unit::W: return value;
+        case Unit::mW: return value / 1e3;
+        case Unit::dBm: return std::pow(10.0, (value - 30.0) / 10.0);
+        case Unit::Hz: return value;
+        case Unit::kHz: return value * 1e3;
+        case Unit::MHz: return value * 1e6;
+    }
+    return value;
+}
+
+Reading ParseReading(const std::string& reply, const QuantityProfile& q) {
+    Reading r;
+    size_t from = 0;
+    for (int f = 1; f < q.field; ++f) {
+        from = reply.find(',', from);
+        if (from == std::string::npos) {
+            r.reason = "the reply has fewer than " + std::to_string(q.field) + " fields";
+            return r;
+        }
+        ++from;
+    }
+    const size_t comma = reply.find(',', from);
+    const std::string field = reply.substr(from, comma == std::string::npos ? comma : comma - from);
+    const std::optional<double> v = ParseNumber(field);
+    if (!v) {
+        r.reason = "the reply " + quoted(reply) + " is not a number";
+        return r;
+    }
+    if (isInvalidValue(*v, q.invalid)) {
+        r.reason = "the instrument has no measurement";
+        return r;
+    }
+    const double base = ToBaseUnit(*v, q.unit);
+    if (!std::isfinite(base)) {
+        r.reason = "the reply " + quoted(reply) + " is out of range";
+        return r;
+    }
+    r.valid = true;
+    r.value = base;
+    return r;
+}
+
+}  // namespace kv7

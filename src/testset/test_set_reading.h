@@ -1,0 +1,21 @@
+#pragma once
+#include <string>
+
+#include "testset/test_set_profile.h"
+
+namespace kv7 {
+
+// One reading of the test set, normalised: watts, or hertz (frequency, its error, deviation).
+struct Reading {
+    bool valid = false;
+    double value = 0;
+    std::string reason;  // why there is no reading
+};
+
+// The reading in one reply line of the instrument, of any length or content.
+Reading ParseReading(const std::string& reply, const QuantityProfile& q);
+
+// The value in the unit's base: W for power units, Hz for frequency units.
+double ToBaseUnit(double value, Unit unit);
+
+}  // namespace kv7
