@@ -69,9 +69,8 @@ class QtProgram {
     QtMainWindow window_;
     QtMessageBox messages_{&window_};
     QtBeeper qtBeeper_;
-    Program program_{
-        programPort(),          ticks_,     messages_, beeper(), window_, options_.programDirectory,
-        options_.constantsFile, &heartbeat_};
+    Program program_ = Program(programPort(), ticks_, messages_, beeper(), window_,
+                               options_.programDirectory, options_.constantsFile, &heartbeat_);
     PortDeviceChooser devices_{window_, program_, qtPort_};
     QtImageMenus imageMenus_{window_, program_.imageBackup(), program_.boundary()};
     ServiceReportActions reports_{window_, program_, qtPort_};
