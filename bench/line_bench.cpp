@@ -32,9 +32,7 @@
 #include "app/program.h"
 #include "app/support/fake_messages.h"
 #include "app/support/fake_window.h"
-#include "platform/qt/qt_heartbeat.h"
-#include "platform/qt/qt_main_window.h"
-#include "platform/qt/qt_serial_port.h"
+#include "platform/qt/qt_program.h"
 #include "protocol/tick.h"
 #include "sim/sim_radio.h"
 #include "sim/sim_serial_port.h"
@@ -244,12 +242,6 @@ struct WallResults {
     std::vector<std::string> messages;
 };
 
-class RecordingSink : public MessageSink {
-  public:
-    std::vector<std::string> shown;
-    void showMessage(const std::string& text) override { shown.push_back(text); }
-};
-
 // kv7-radio-sim as a child; its first line of output is the terminal to open.
 class SimProcess {
   public:
@@ -306,47 +298,34 @@ bool runWall(const Options& o, WallResults& r, std::string& error) {
         return false;
     }
 
-    QtSerialPort qport;
-    MeteredPort port(qport, steadyUs);
-    SteadyTickSource ticks;
-    QtHeartbeat heartbeat;
-    QtMainWindow window;
-    RecordingSink messages;
-    test::FakeBeeper beeper;
-    Program program(port, ticks, messages, beeper, window, dir.path().toStdString(), o.constFile,
-                    &heartbeat);
-    qport.setSettingsFile(program.link().profMain().FullPath());
-
     Watch watch;
+    MeteredPort* metered = nullptr;
+    QtProgramOptions options;
+    options.programDirectory = dir.path().toStdString();
+    options.constantsFile = o.constFile;
+    options.portDecorator = [&metered](QtSerialPort& inner) {
+        auto p = std::make_unique<MeteredPort>(inner, steadyUs);
+        metered = p.get();
+        return p;
+    };
+    QtProgram qt(std::move(options));
+    qt.messages().setAutoAnswer(true);
+    MeteredPort& port = *metered;
+    Program& program = qt.program();
+    QtMainWindow& window = qt.window();
+    const std::vector<std::string>& messages = qt.messages().shown();
+
     auto observe = [&] { watch.check(steadyUs(), port.bytesIn()); };
     port.setAfterEvent(observe);
     const bool trace = std::getenv("KV7_BENCH_TRACE") != nullptr;
     int64_t traceFrom = 0;
-    heartbeat.setOnTick([&] {
-        const int64_t t = steadyUs();
-        program.heartbeat();
+    qt.setAfterHeartbeat([&] {
         observe();
-        if (trace && traceFrom > 0 && t - traceFrom < 300000) {
-            std::cerr << "  beat " << (t - traceFrom) / 1000.0 << " ms, ran "
-                      << (steadyUs() - t) / 1000.0 << " ms\n";
-        }
+        if (trace && traceFrom > 0 && steadyUs() - traceFrom < 300000)
+            std::cerr << "  beat done " << (steadyUs() - traceFrom) / 1000.0 << " ms\n";
     });
-    window.setLogic(&program.window());
-    window.setEventBoundary(&program.boundary());
-    struct Detach {
-        QtMainWindow& w;
-        QtHeartbeat& h;
-        MeteredPort& p;
-        ~Detach() {
-            h.setEnabled(false);
-            h.setOnTick({});
-            p.setAfterEvent({});
-            w.setLogic(nullptr);
-            w.setEventBoundary(nullptr);
-        }
-    } detach{window, heartbeat, port};
 
-    if (program.Main([] { return false; }) != StartResult::Running) {
+    if (qt.start() != StartResult::Running) {
         error = "the program did not start";
         return false;
     }
@@ -362,9 +341,9 @@ bool runWall(const Options& o, WallResults& r, std::string& error) {
     window.buttonWidget(0)->click();
     if (trace) std::cerr << "  click ran " << (steadyUs() - t0) / 1000.0 << " ms\n";
     observe();
-    if (!pumpUntil([&] { return watch.hit || !messages.shown.empty(); }, 60000) || !watch.hit) {
+    if (!pumpUntil([&] { return watch.hit || !messages.empty(); }, 60000) || !watch.hit) {
         error = "the clone read did not finish";
-        r.messages = messages.shown;
+        r.messages = messages;
         return false;
     }
     r.cloneMs = double(watch.atUs - t0) / 1000.0;
@@ -399,9 +378,9 @@ bool runWall(const Options& o, WallResults& r, std::string& error) {
         const int64_t t1 = steadyUs();
         window.buttonWidget(1)->click();
         observe();
-        if (!pumpUntil([&] { return watch.hit || !messages.shown.empty(); }, 10000) || !watch.hit) {
+        if (!pumpUntil([&] { return watch.hit || !messages.empty(); }, 10000) || !watch.hit) {
             error = "a monitor refresh did not finish";
-            r.messages = messages.shown;
+            r.messages = messages;
             return false;
         }
         r.refreshMs.push_back(double(watch.atUs - t1) / 1000.0);
@@ -439,7 +418,7 @@ bool runWall(const Options& o, WallResults& r, std::string& error) {
             },
             120000)) {
         error = "the BPF sweep did not finish";
-        r.messages = messages.shown;
+        r.messages = messages;
         return false;
     }
     r.sweepPointMs = commandSteps(port.writes(), from, [](int n) { return n == kCmdBpfT2; });
@@ -464,7 +443,7 @@ bool runWall(const Options& o, WallResults& r, std::string& error) {
                   20000);
     if (!txfOk) {
         error = "the TXF procedure did not finish";
-        r.messages = messages.shown;
+        r.messages = messages;
         return false;
     }
     // The entries go out back to back and wait for the line in the port's queue: the time that
@@ -507,7 +486,7 @@ bool runWall(const Options& o, WallResults& r, std::string& error) {
     r.idleSeconds = double(w1 - w0) / 1e6;
     r.idleCpuPercent = 100.0 * double(cpuUs(u1) - cpuUs(u0)) / double(w1 - w0);
     r.maxRssKiB = u1.ru_maxrss;
-    r.messages = messages.shown;
+    r.messages = messages;
     if (!program.link().comOpen()) {
         error = "the port closed while idle";
         return false;

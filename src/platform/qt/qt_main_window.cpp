@@ -13,14 +13,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QStringDecoder>
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
-#include <stdexcept>
 
 #include "app/event_boundary.h"
 #include "app/main_window.h"
+#include "platform/qt/key_mapping.h"
+#include "platform/qt/qt_controls.h"
 #include "store/common.h"
 
 #ifndef QT_NO_SESSIONMANAGER
@@ -29,424 +29,7 @@
 
 namespace kv7 {
 
-namespace {
-
-// Texts come as UTF-8 when they are valid UTF-8, otherwise as the single-byte set.
-QString toQt(const std::string& s) {
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    QString out = decoder(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
-    if (decoder.hasError()) return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-    return out;
-}
-
-// The logic separates lines with CR LF; Qt's plain text wants LF alone.
-QString displayText(const std::string& s) {
-    QString t = toQt(s);
-    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return t;
-}
-
-QFont courier(double points, bool bold = false) {
-    QFont f(QStringLiteral("Courier New"));
-    f.setFamilies({QStringLiteral("Courier New"), QStringLiteral("DejaVu Sans Mono")});
-    f.setStyleHint(QFont::TypeWriter);
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    return f;
-}
-
-// The keypad's decimal key, whatever character it types: some layouts give it the keypad
-// separator's character (a comma), but it stays the decimal key, never the separator.
-bool keypadDecimalKey(const QKeyEvent& e) {
-#if defined(Q_OS_WIN)
-    constexpr quint32 kVkDecimal = 0x6E;
-    return e.nativeVirtualKey() == kVkDecimal;
-#elif defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    constexpr quint32 kKeypadDecimalKeycode = 91;  // X11 and Wayland alike
-    return e.nativeScanCode() == kKeypadDecimalKeycode;
-#else
-    return false;
-#endif
-}
-
-// The key codes the logic knows (the classic virtual-key numbers); 0 for any other key.
-int vbKeyCode(const QKeyEvent& e) {
-    const int k = e.key();
-    const bool keypad = (e.modifiers() & Qt::KeypadModifier) != 0;
-    if (k >= Qt::Key_0 && k <= Qt::Key_9) return (keypad ? 96 : 48) + (k - Qt::Key_0);
-    if (k >= Qt::Key_A && k <= Qt::Key_Z) return 65 + (k - Qt::Key_A);
-    if (k >= Qt::Key_F1 && k <= Qt::Key_F12) return 112 + (k - Qt::Key_F1);
-    switch (k) {
-        case Qt::Key_Backspace: return 8;
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab: return 9;
-        case Qt::Key_Return:
-        case Qt::Key_Enter: return 13;
-        case Qt::Key_Shift: return 16;
-        case Qt::Key_Control: return 17;
-        case Qt::Key_Alt: return 18;
-        case Qt::Key_Pause: return 19;
-        case Qt::Key_CapsLock: return 20;
-        case Qt::Key_Escape: return 27;
-        case Qt::Key_Space: return 32;
-        case Qt::Key_PageUp: return 33;
-        case Qt::Key_PageDown: return 34;
-        case Qt::Key_End: return 35;
-        case Qt::Key_Home: return 36;
-        case Qt::Key_Left: return 37;
-        case Qt::Key_Up: return 38;
-        case Qt::Key_Right: return 39;
-        case Qt::Key_Down: return 40;
-        case Qt::Key_Insert: return 45;
-        case Qt::Key_Delete: return 46;
-        case Qt::Key_Asterisk: return keypad ? 106 : 0;
-        case Qt::Key_Plus: return keypad ? 107 : 0;
-        case Qt::Key_Comma:
-            if (!keypad) return 0;
-            return keypadDecimalKey(e) ? 110 : 108;    // the keypad separator
-        case Qt::Key_Period: return keypad ? 110 : 0;  // the keypad decimal key
-        case Qt::Key_Minus: return keypad ? 109 : 0;
-        case Qt::Key_Slash: return keypad ? 111 : 0;
-        default: return 0;
-    }
-}
-
-bool shiftHeld(const QKeyEvent& e) {
-    return (e.modifiers() & Qt::ShiftModifier) != 0;
-}
-
-}  // namespace
-
 namespace qtwin {
-
-// Position, size, visibility and focus shared by every control. Lengths are kept in twips as
-// the logic wrote them; the widget shows them rounded to whole pixels.
-class ControlImpl : public virtual Control {
-  public:
-    ControlImpl(QtMainWindow& window, QWidget* widget) : window_(window), widget_(widget) {
-        focusable_ = widget->focusPolicy() != Qt::NoFocus;
-    }
-
-    void setVisible(bool v) override {
-        visible_ = v;
-        widget_->setVisible(v);
-    }
-    bool Visible() const override { return visible_; }
-    void setEnabled(bool v) override {
-        enabled_ = v;
-        widget_->setEnabled(v);
-    }
-    bool Enabled() const override { return enabled_; }
-    double Left() const override { return left_; }
-    double Top() const override { return top_; }
-    double Width() const override { return width_; }
-    double Height() const override { return height_; }
-    // A negative size cannot be shown; the control then has no extent.
-    void Move(double left, double top, double width, double height) override {
-        left_ = left;
-        top_ = top;
-        width_ = std::max(0.0, width);
-        height_ = std::max(0.0, height);
-        place();
-    }
-    // Without a tab stop the control is still reached by a click.
-    void setTabStop(bool v) override {
-        if (focusable_) widget_->setFocusPolicy(v ? Qt::StrongFocus : Qt::ClickFocus);
-    }
-    void setTabIndex(int v) override { window_.placeInTabOrder(widget_, v); }
-    void SetFocus() override { widget_->setFocus(Qt::OtherFocusReason); }
-
-    QWidget* widget() const { return widget_; }
-
-  protected:
-    void place() {
-        const int x = window_.pixelsX(left_);
-        const int y = window_.pixelsY(top_);
-        widget_->setGeometry(x, y, window_.pixelsX(width_), window_.pixelsY(height_));
-    }
-    void setSizeFromPixels(const QSize& s) {
-        width_ = s.width() * window_.TwipsPerPixelX();
-        height_ = s.height() * window_.TwipsPerPixelY();
-        place();
-    }
-
-    QtMainWindow& window_;
-    QWidget* widget_;
-    double left_ = 0;
-    double top_ = 0;
-    double width_ = 0;
-    double height_ = 0;
-    bool visible_ = true;
-    bool enabled_ = true;
-    bool focusable_ = false;
-};
-
-class ListImpl : public ListControl, public ControlImpl {
-  public:
-    ListImpl(QtMainWindow& window, QListWidget* list) : ControlImpl(window, list), list_(list) {}
-
-    void Clear() override {
-        lines_.clear();
-        list_->clear();
-    }
-    int16_t ListCount() const override { return static_cast<int16_t>(lines_.size()); }
-    void AddItem(const std::string& text) override {
-        if (lines_.size() >= 32767) throw OverflowError("list box is full");
-        lines_.push_back(text);
-        list_->addItem(displayText(text));
-    }
-    void setList(int16_t index, const std::string& text) override {
-        check(index);
-        lines_[static_cast<size_t>(index)] = text;
-        list_->item(index)->setText(displayText(text));
-    }
-    std::string List(int16_t index) const override {
-        check(index);
-        return lines_[static_cast<size_t>(index)];
-    }
-    // The selected line; Qt may have a current row without selecting it (after a focus change),
-    // which is no selection for the logic.
-    int16_t ListIndex() const override {
-        const int row = list_->currentRow();
-        if (row < 0 || row >= list_->count() || !list_->item(row)->isSelected()) return -1;
-        return static_cast<int16_t>(row);
-    }
-    void setListIndex(int16_t i) override {
-        if (i == -1) {
-            list_->setCurrentRow(-1);
-            list_->clearSelection();
-            return;
-        }
-        check(i);
-        list_->setCurrentRow(i);
-    }
-
-  private:
-    void check(int16_t index) const {
-        if (index < 0 || index >= ListCount()) throw SubscriptError("no such line in the list");
-    }
-
-    QListWidget* list_;
-    std::vector<std::string> lines_;
-};
-
-class ButtonImpl : public Button, public ControlImpl {
-  public:
-    ButtonImpl(QtMainWindow& window, QPushButton* button)
-        : ControlImpl(window, button), button_(button) {}
-
-    void setCaption(const std::string& s) override {
-        caption_ = s;
-        button_->setText(toQt(s));
-    }
-    std::string Caption() const override { return caption_; }
-    void setDefault(bool v) override {
-        default_ = v;
-        button_->setDefault(v);
-    }
-    void setCancel(bool v) override { cancel_ = v; }
-
-    bool isDefault() const { return default_; }
-    bool isCancel() const { return cancel_; }
-    QPushButton* button() const { return button_; }
-
-  private:
-    QPushButton* button_;
-    std::string caption_;
-    bool default_ = false;
-    bool cancel_ = false;
-};
-
-// A click moves a cleared or greyed box to checked and a checked box to cleared.
-class TwoWayCheckBox : public QCheckBox {
-  public:
-    using QCheckBox::QCheckBox;
-
-  protected:
-    void nextCheckState() override {
-        const bool wasChecked = checkState() == Qt::Checked;
-        setTristate(false);
-        setCheckState(wasChecked ? Qt::Unchecked : Qt::Checked);
-    }
-};
-
-class CheckImpl : public CheckBox, public ControlImpl {
-  public:
-    CheckImpl(QtMainWindow& window, QCheckBox* box) : ControlImpl(window, box), box_(box) {}
-
-    void setCaption(const std::string& s) override {
-        caption_ = s;
-        box_->setText(toQt(s));
-    }
-    std::string Caption() const override { return caption_; }
-    int16_t Value() const override {
-        switch (box_->checkState()) {
-            case Qt::Checked: return 1;
-            case Qt::PartiallyChecked: return 2;
-            default: return 0;
-        }
-    }
-    // Setting the value does not count as a click.
-    void setValue(int16_t v) override {
-        switch (v) {
-            case 0:
-            case 1:
-                box_->setTristate(false);
-                box_->setCheckState(v == 1 ? Qt::Checked : Qt::Unchecked);
-                return;
-            case 2: box_->setCheckState(Qt::PartiallyChecked); return;
-            default: throw std::invalid_argument("check box value must be 0, 1 or 2");
-        }
-    }
-
-  private:
-    QCheckBox* box_;
-    std::string caption_;
-};
-
-class TextImpl : public TextBox, public ControlImpl {
-  public:
-    TextImpl(QtMainWindow& window, QPlainTextEdit* edit) : ControlImpl(window, edit), edit_(edit) {}
-
-    void setText(const std::string& s) override {
-        text_ = s;
-        edit_->setPlainText(displayText(s));
-    }
-    std::string Text() const override { return text_; }
-
-  private:
-    QPlainTextEdit* edit_;
-    std::string text_;
-};
-
-class LabelImpl : public Label, public ControlImpl {
-  public:
-    // An auto-sized label takes the size of its text at each caption.
-    LabelImpl(QtMainWindow& window, QLabel* label, bool autoSize)
-        : ControlImpl(window, label), label_(label), autoSize_(autoSize) {}
-
-    void setCaption(const std::string& s) override {
-        caption_ = s;
-        label_->setText(displayText(s));
-        if (autoSize_) setSizeFromPixels(label_->sizeHint());
-    }
-    std::string Caption() const override { return caption_; }
-    void setForeColor(SystemColor c) override {
-        const QPalette system = QApplication::palette();
-        QPalette p = label_->palette();
-        p.setColor(QPalette::WindowText,
-                   c == SystemColor::ButtonText
-                       ? system.color(QPalette::ButtonText)
-                       : system.color(QPalette::Disabled, QPalette::WindowText));
-        label_->setPalette(p);
-    }
-
-  private:
-    QLabel* label_;
-    std::string caption_;
-    bool autoSize_;
-};
-
-class FrameImpl : public Frame, public ControlImpl {
-  public:
-    FrameImpl(QtMainWindow& window, QFrame* frame) : ControlImpl(window, frame), frame_(frame) {
-        setBorderStyle(1);
-    }
-    // Style 1 is the etched box of a group frame; 0 shows no border.
-    void setBorderStyle(int style) override {
-        if (style == 0) {
-            frame_->setFrameStyle(QFrame::NoFrame);
-        } else {
-            frame_->setFrameStyle(QFrame::Box | QFrame::Sunken);
-            frame_->setLineWidth(1);
-            frame_->setMidLineWidth(0);
-        }
-    }
-
-  private:
-    QFrame* frame_;
-};
-
-// A one-pixel line between two points, drawn in a colour of the system palette.
-class LineWidget : public QWidget {
-  public:
-    LineWidget(QWidget* parent, QPalette::ColorRole role) : QWidget(parent), role_(role) {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-        setFocusPolicy(Qt::NoFocus);
-    }
-    void setEnds(QPoint a, QPoint b) {
-        a_ = a;
-        b_ = b;
-        update();
-    }
-    QColor color() const { return palette().color(role_); }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setPen(QPen(color(), 0));
-        p.drawLine(a_, b_);
-    }
-
-  private:
-    QPalette::ColorRole role_;
-    QPoint a_;
-    QPoint b_;
-};
-
-class LineImpl : public Line {
-  public:
-    LineImpl(QtMainWindow& window, LineWidget* widget) : window_(window), widget_(widget) {}
-
-    void setCoords(double x1, double y1, double x2, double y2) override {
-        x1_ = x1;
-        y1_ = y1;
-        x2_ = x2;
-        y2_ = y2;
-        const QPoint a(window_.pixelsX(x1), window_.pixelsY(y1));
-        const QPoint b(window_.pixelsX(x2), window_.pixelsY(y2));
-        const QRect box = QRect(a, b).normalized();
-        widget_->setGeometry(box.left(), box.top(), box.width(), box.height());
-        widget_->setEnds(a - box.topLeft(), b - box.topLeft());
-        widget_->raise();
-    }
-    double X1() const override { return x1_; }
-    double Y1() const override { return y1_; }
-    double X2() const override { return x2_; }
-    double Y2() const override { return y2_; }
-
-    LineWidget* widget() const { return widget_; }
-
-  private:
-    QtMainWindow& window_;
-    LineWidget* widget_;
-    double x1_ = 0;
-    double y1_ = 0;
-    double x2_ = 0;
-    double y2_ = 0;
-};
-
-// A checkable menu item whose mark only the logic sets.
-class MenuImpl : public MenuItem {
-  public:
-    explicit MenuImpl(QAction* action) : action_(action) {
-        action_->setCheckable(true);
-        action_->setChecked(false);
-    }
-    void setChecked(bool v) override {
-        checked_ = v;
-        action_->setChecked(v);
-    }
-    bool Checked() const override { return checked_; }
-    // Undoes the toggle Qt makes on a click.
-    void restore() { action_->setChecked(checked_); }
-    QAction* action() const { return action_; }
-
-  private:
-    QAction* action_;
-    bool checked_ = false;
-};
 
 // Sees every key of the application before the widget it is meant for.
 class KeyPreview : public QObject {
@@ -467,14 +50,20 @@ class KeyPreview : public QObject {
 
 using namespace qtwin;
 
-QtMainWindow::QtMainWindow(QWidget* parent) : QMainWindow(parent) {
+QtMainWindow::QtMainWindow(QWidget* parent)
+    : QMainWindow(parent),
+      gate_({[this](const std::string& what, const std::function<void()>& handler) {
+                 return runHandler(what, handler);
+             },
+             [this] { logic_->Form_Resize(); }, [this] { logic_->lboConsole_GotFocus(); },
+             [this] { logic_->Form_QueryUnload(); }, [this] { finishUnload(); }}) {
     buildMenus();
     buildControls();
     keyPreview_ = std::make_unique<KeyPreview>(*this);
-    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { queryUnloadOnce(); });
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { gate_.queryUnloadOnce(); });
 #ifndef QT_NO_SESSIONMANAGER
     connect(qApp, &QGuiApplication::commitDataRequest, this,
-            [this](QSessionManager&) { requestUnload(); });
+            [this](QSessionManager&) { gate_.post(EventGate::Deferred::Unload); });
 #endif
     const double tx = TwipsPerPixelX();
     const double ty = TwipsPerPixelY();
@@ -736,8 +325,7 @@ double QtMainWindow::TwipsPerPixelY() const {
 // Unloading from inside a handler (File > Exit) runs the close sequence at once, as the
 // logic expects it to have happened when the handler goes on.
 void QtMainWindow::Unload() {
-    queryUnloadOnce();
-    finishUnload();
+    gate_.unloadNow();
 }
 
 // ---- widgets for tests -------------------------------------------------------------------------
@@ -798,56 +386,23 @@ void QtMainWindow::placeInTabOrder(QWidget* w, int index) {
 // ---- events ------------------------------------------------------------------------------------
 
 EventOutcome QtMainWindow::dispatch(const std::string& what, const std::function<void()>& handler) {
+    return gate_.dispatch(what, handler);
+}
+
+EventOutcome QtMainWindow::runHandler(const std::string& what,
+                                      const std::function<void()>& handler) {
     if (logic_ == nullptr) return EventOutcome::Skipped;
-    EventOutcome outcome = EventOutcome::Completed;
-    struct Depth {
-        int& d;
-        explicit Depth(int& depth) : d(depth) { ++d; }
-        ~Depth() { --d; }
-    };
-    {
-        Depth depth(depth_);
-        if (boundary_ != nullptr) {
-            outcome = boundary_->run(what, handler);
-        } else {
-            // Without a boundary (a bare test window) an exception must still not cross Qt.
-            try {
-                handler();
-            } catch (...) {
-                outcome = EventOutcome::Failed;
-            }
-        }
+    if (boundary_ != nullptr) return boundary_->run(what, handler);
+    // Without a boundary (a bare test window) an exception must still not cross Qt.
+    try {
+        handler();
+    } catch (...) {
+        return EventOutcome::Failed;
     }
-    if (depth_ == 0) runPending();
-    return outcome;
-}
-
-void QtMainWindow::runPending() {
-    while (depth_ == 0 && (pendingUnload_ || pendingResize_ || pendingGotFocus_)) {
-        if (pendingUnload_) {
-            pendingUnload_ = false;
-            pendingResize_ = false;
-            pendingGotFocus_ = false;
-            requestUnload();
-        } else if (pendingResize_) {
-            pendingResize_ = false;
-            if (!unloaded_) dispatch("the window's size change", [this] { logic_->Form_Resize(); });
-        } else {
-            pendingGotFocus_ = false;
-            if (!unloaded_) dispatch("the console list", [this] { logic_->lboConsole_GotFocus(); });
-        }
-    }
-}
-
-void QtMainWindow::queryUnloadOnce() {
-    if (unloaded_) return;
-    unloaded_ = true;
-    dispatch("closing the window", [this] { logic_->Form_QueryUnload(); });
+    return EventOutcome::Completed;
 }
 
 void QtMainWindow::finishUnload() {
-    if (finished_) return;
-    finished_ = true;
     hide();
     if (onUnloaded_) {
         onUnloaded_();
@@ -856,46 +411,25 @@ void QtMainWindow::finishUnload() {
     }
 }
 
-void QtMainWindow::requestUnload() {
-    if (depth_ > 0) {
-        pendingUnload_ = true;
-        return;
-    }
-    queryUnloadOnce();
-    finishUnload();
-}
-
 // Closing is never refused; while a handler runs it waits for the handler's end.
 void QtMainWindow::closeEvent(QCloseEvent* event) {
-    if (!finished_ && depth_ > 0) {
-        pendingUnload_ = true;
+    if (gate_.post(EventGate::Deferred::Unload)) {
         event->ignore();
-        return;
+    } else {
+        event->accept();
     }
-    event->accept();
-    queryUnloadOnce();
-    finishUnload();
 }
 
 void QtMainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    if (unloaded_ || logic_ == nullptr) return;
-    if (depth_ > 0) {
-        pendingResize_ = true;
-        return;
-    }
-    dispatch("the window's size change", [this] { logic_->Form_Resize(); });
+    if (logic_ != nullptr) gate_.post(EventGate::Deferred::Resize);
 }
 
 bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (logic_ == nullptr || unloaded_) return QMainWindow::eventFilter(watched, event);
+    if (logic_ == nullptr || unloaded()) return QMainWindow::eventFilter(watched, event);
     QWidget* console = console_->widget();
     if (watched == console && event->type() == QEvent::FocusIn) {
-        if (depth_ > 0) {
-            pendingGotFocus_ = true;
-        } else {
-            dispatch("the console list", [this] { logic_->lboConsole_GotFocus(); });
-        }
+        gate_.post(EventGate::Deferred::GotFocus);
         return false;
     }
     if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
@@ -923,7 +457,7 @@ bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool QtMainWindow::previewKey(QObject* receiver, QKeyEvent* event) {
-    if (logic_ == nullptr || unloaded_ || receiver != previewed_) return false;
+    if (logic_ == nullptr || unloaded() || receiver != previewed_) return false;
     const int key = event->key();
     if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) &&
         pressDefaultOrCancel(key)) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/event_boundary.h"
+#include "platform/qt/event_gate.h"
 #include "view/window_controls.h"
 
 class QAction;
@@ -52,7 +53,7 @@ class QtMainWindow : public QMainWindow, public MainWindowView {
     // Runs once the close sequence is over; by default it ends the event loop.
     void setOnUnloaded(std::function<void()> f) { onUnloaded_ = std::move(f); }
     // Whether the close sequence (Form_QueryUnload) has run.
-    bool unloaded() const { return unloaded_; }
+    bool unloaded() const { return gate_.unloadStarted(); }
 
     // MainWindowView
     ListControl& lboConsole() override;
@@ -120,11 +121,10 @@ class QtMainWindow : public QMainWindow, public MainWindowView {
     // Runs one handler of the logic; nested events (a resize or close while a handler runs)
     // wait until the outermost one has finished.
     EventOutcome dispatch(const std::string& what, const std::function<void()>& handler);
-    void runPending();
-    void queryUnloadOnce();
+    // One handler through the event boundary, as the gate runs it.
+    EventOutcome runHandler(const std::string& what, const std::function<void()>& handler);
+    // The end after the close sequence: the window hides and the program goes on to its end.
     void finishUnload();
-    // A close request (close box, session end): the close sequence, then the end.
-    void requestUnload();
     // Window-wide keys: F5 to the logic, Enter/Escape to the default/cancel button.
     bool previewKey(QObject* receiver, QKeyEvent* event);
     bool pressDefaultOrCancel(int key);
@@ -153,12 +153,7 @@ class QtMainWindow : public QMainWindow, public MainWindowView {
     std::unique_ptr<qtwin::KeyPreview> keyPreview_;
     QPointer<QWindow> previewed_;
     std::vector<QWidget*> tabOrder_;
-    int depth_ = 0;
-    bool pendingResize_ = false;
-    bool pendingUnload_ = false;
-    bool pendingGotFocus_ = false;
-    bool unloaded_ = false;
-    bool finished_ = false;
+    EventGate gate_;
 };
 
 }  // namespace kv7

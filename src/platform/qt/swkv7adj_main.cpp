@@ -6,16 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/program.h"
-#include "platform/qt/port_device_chooser.h"
-#include "platform/qt/qt_heartbeat.h"
-#include "platform/qt/qt_image_menus.h"
-#include "platform/qt/qt_instance_lock.h"
-#include "platform/qt/qt_main_window.h"
-#include "platform/qt/qt_message_box.h"
-#include "platform/qt/qt_serial_port.h"
-#include "platform/qt/service_report_actions.h"
-#include "protocol/tick.h"
+#include "platform/qt/qt_program.h"
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -66,48 +57,23 @@ void closeOnTerminationSignals(QtMainWindow& window) {
 #endif
 
 int run(QApplication& app) {
-    const std::string programDir =
+    QtProgramOptions options;
+    options.programDirectory =
         QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
-    const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
-
-    QtMessageBox messages;
+    options.constantsFile = kConstantsFile;
+    options.singleInstance = true;
+    QtProgram qt(std::move(options));
     // Nobody can press OK on the offscreen platform: each box is told on the terminal instead.
-    if (offscreen) {
-        messages.setAutoAnswer(true);
-        messages.setObserver([](const std::string& text) {
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        qt.messages().setAutoAnswer(true);
+        qt.messages().setObserver([](const std::string& text) {
             std::fprintf(stderr, "swkv7adj message: %s\n", text.c_str());
         });
     }
-    QtBeeper beeper;
-    QtInstanceLock lock;
-    QtSerialPort port;
-    SteadyTickSource ticks;
-    QtHeartbeat heartbeat;
-    QtMainWindow window;
-    messages.setParent(&window);
-
-    Program program(port, ticks, messages, beeper, window, programDir, kConstantsFile, &heartbeat);
-    port.setSettingsFile(program.link().profMain().FullPath());
-    PortDeviceChooser devices(window, program, port);
-    heartbeat.setOnTick([&program] { program.heartbeat(); });
-    window.setLogic(&program.window());
-    window.setEventBoundary(&program.boundary());
-    QtImageMenus imageMenus(window, program.imageBackup(), program.boundary());
-    ServiceReportActions reports(window, program, port);
-    // The window and the program go before the lock and the port; nothing may call back then.
-    struct Detach {
-        QtMainWindow& w;
-        QtHeartbeat& h;
-        ~Detach() {
-            h.setEnabled(false);
-            h.setOnTick({});
-            w.setLogic(nullptr);
-            w.setEventBoundary(nullptr);
-        }
-    } detach{window, heartbeat};
+    QtMainWindow& window = qt.window();
 
     int code = 0;
-    switch (program.Main([&lock] { return lock.anotherInstanceRunning(); })) {
+    switch (qt.start()) {
         case StartResult::Running: break;
         case StartResult::SecondInstance: return kExitSecondInstance;
         case StartResult::ConstantsMissing: code = kExitConstantsMissing; break;
@@ -123,7 +89,7 @@ int run(QApplication& app) {
         if (!window.unloaded()) code = app.exec();
     }
     // A technician who lost the port setting should not learn it only at the next start.
-    const std::string failure = program.settingsSaveFailure();
+    const std::string failure = qt.program().settingsSaveFailure();
     if (!failure.empty()) {
         std::fprintf(stderr, "swkv7adj: %s\n", failure.c_str());
         if (code == 0) code = kExitSettingsNotSaved;

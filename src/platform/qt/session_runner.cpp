@@ -1,0 +1,371 @@
+#include "platform/qt/session_runner.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QPixmap>
+#include <QPointer>
+#include <QPushButton>
+#include <QWindow>
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+
+#include "platform/qt/qt_program.h"
+#include "platform/qt/session_options.h"
+#include "platform/qt/window_transcript.h"
+
+namespace kv7 {
+
+namespace {
+
+constexpr int kPollMs = 10;
+
+}  // namespace
+
+SessionRunner::SessionRunner(const SessionScript& script, const SessionOptions& o, QtProgram& qt)
+    : actions_(script.actions),
+      program_(qt.program()),
+      window_(qt.window()),
+      devices_(qt.devices()),
+      imageMenus_(qt.imageMenus()),
+      reports_(qt.reports()),
+      timeoutS_(o.timeoutS) {
+    QObject::connect(&poll_, &QTimer::timeout, [this] { step(); });
+}
+
+void SessionRunner::start() {
+    clock_.start();
+    poll_.start(kPollMs);
+    QTimer::singleShot(0, [this] { step(); });
+}
+
+// The program ended (menu exit or the close at the end of the script).
+void SessionRunner::programEnded() {
+    ended_ = true;
+    poll_.stop();
+}
+
+std::string SessionRunner::stamp() const {
+    std::ostringstream s;
+    s << "[" << std::fixed << std::setprecision(2) << std::setw(7)
+      << static_cast<double>(clock_.elapsed()) / 1000.0 << " s] ";
+    return s.str();
+}
+
+void SessionRunner::step() {
+    if (busy_ || finished_ || ended_) return;
+    // A message box is open (its OK comes by itself): the program is inside a handler.
+    if (program_.modalDepth().modal()) return;
+    busy_ = true;
+    while (!finished_ && !ended_ && index_ < actions_.size()) {
+        const SessionAction& a = actions_[index_];
+        if (!started_) {
+            started_ = true;
+            startedAt_ = clock_.elapsed();
+            say(stamp() + "> " + a.source);
+        }
+        const Result r = perform(a);
+        if (r == Result::Pending) break;
+        if (r == Result::Failed) {
+            finish(kSessionExitFailed);
+            break;
+        }
+        started_ = false;
+        ++index_;
+    }
+    if (!finished_ && (ended_ || index_ >= actions_.size())) finish(kSessionExitOk);
+    busy_ = false;
+}
+
+void SessionRunner::fail(const SessionAction& a, const std::string& why) {
+    std::cerr << "kv7-session: line " << a.line << ": " << why << std::endl;
+    say(stamp() + "line " + std::to_string(a.line) + " failed: " + why);
+}
+
+void SessionRunner::finish(int code) {
+    finished_ = true;
+    exitCode_ = code;
+    poll_.stop();
+    if (code != kSessionExitOk) printWindow(window_, program_.controller());
+    // The end of the script is the end of the program: the window closes the normal way.
+    if (!ended_) QTimer::singleShot(0, &window_, [this] { window_.close(); });
+}
+
+SessionRunner::Result SessionRunner::perform(const SessionAction& a) {
+    switch (a.verb) {
+        case SessionVerb::Click: return click(a);
+        case SessionVerb::Key: return key(a);
+        case SessionVerb::Select: return select(a) ? Result::Done : Result::Failed;
+        case SessionVerb::Tcxo: return tcxo(a);
+        case SessionVerb::Menu: return menu(a);
+        case SessionVerb::WaitLine: return waitLine(a);
+        case SessionVerb::WaitState: return waitState(a);
+        case SessionVerb::Wait:
+            return clock_.elapsed() - startedAt_ >= static_cast<qint64>(a.seconds * 1000)
+                       ? Result::Done
+                       : Result::Pending;
+        case SessionVerb::Timeout: timeoutS_ = a.seconds; return Result::Done;
+        case SessionVerb::Screenshot: return screenshot(a);
+        case SessionVerb::Print: printWindow(window_, program_.controller()); return Result::Done;
+        case SessionVerb::Device: return device(a);
+        case SessionVerb::SaveImage:
+        case SessionVerb::SaveCurrent:
+        case SessionVerb::WriteImage: return imageAction(a);
+        case SessionVerb::Report:
+        case SessionVerb::SweepData: return saveRecord(a);
+    }
+    return Result::Failed;
+}
+
+bool SessionRunner::usable(const SessionAction& a, QWidget* w, const std::string& name) {
+    if (!w->isVisible()) {
+        fail(a, name + " is not shown");
+        return false;
+    }
+    if (!w->isEnabled()) {
+        fail(a, name + " is disabled");
+        return false;
+    }
+    return true;
+}
+
+SessionRunner::Result SessionRunner::click(const SessionAction& a) {
+    QPushButton* b = window_.buttonWidget(a.button);
+    if (!usable(a, b, "the button \"" + b->text().toStdString() + "\"")) return Result::Failed;
+    b->click();
+    return Result::Done;
+}
+
+// The console list gets the focus as a click into it would give it.
+bool SessionRunner::focusConsole(const SessionAction& a) {
+    QListWidget* console = window_.consoleWidget();
+    if (!usable(a, console, "the console")) return false;
+    window_.activateWindow();
+    console->setFocus(Qt::MouseFocusReason);
+    QCoreApplication::processEvents();
+    if (QApplication::focusWidget() != console) {
+        fail(a, "the console cannot take the focus");
+        return false;
+    }
+    return true;
+}
+
+bool SessionRunner::select(const SessionAction& a) {
+    if (!focusConsole(a)) return false;
+    std::vector<std::string> titles;
+    clsConsole& c = program_.console();
+    for (int16_t i = 0; i < c.ListCount(); ++i) titles.push_back(c.Title(i));
+    const int16_t line = findConsoleLine(*a.target, titles);
+    if (line < 0) {
+        fail(a, a.target->index ? "the console has no line " + std::to_string(*a.target->index)
+                                : "no console line is titled \"" + a.target->title + "\"");
+        return false;
+    }
+    window_.consoleWidget()->setCurrentRow(line);
+    return true;
+}
+
+// The key goes where a keyboard's goes: to the window, which sees it before the focused
+// control does (F5 anywhere, Enter on a button).
+SessionRunner::Result SessionRunner::key(const SessionAction& a) {
+    if (a.target) {
+        if (!select(a)) return Result::Failed;
+    } else if (window_.consoleWidget()->isVisible() && window_.consoleWidget()->isEnabled()) {
+        if (!focusConsole(a)) return Result::Failed;
+    } else {
+        window_.activateWindow();
+        QCoreApplication::processEvents();
+    }
+    const QPointer<QWindow> target = window_.windowHandle();
+    if (target == nullptr) {
+        fail(a, "the window is not shown");
+        return Result::Failed;
+    }
+    int qtKey = Qt::Key_Return;
+    QString text;
+    switch (a.key) {
+        case SessionKey::Left: qtKey = Qt::Key_Left; break;
+        case SessionKey::Right: qtKey = Qt::Key_Right; break;
+        case SessionKey::Up: qtKey = Qt::Key_Up; break;
+        case SessionKey::Down: qtKey = Qt::Key_Down; break;
+        case SessionKey::F5: qtKey = Qt::Key_F5; break;
+        case SessionKey::Enter:
+            qtKey = Qt::Key_Return;
+            text = QStringLiteral("\r");
+            break;
+    }
+    const Qt::KeyboardModifiers mods = a.shift ? Qt::ShiftModifier : Qt::NoModifier;
+    QKeyEvent press(QEvent::KeyPress, qtKey, mods, text);
+    QApplication::sendEvent(target, &press);
+    // The press may have closed the program (a failure report).
+    if (ended_ || target == nullptr) return Result::Done;
+    QKeyEvent release(QEvent::KeyRelease, qtKey, mods, text);
+    QApplication::sendEvent(target, &release);
+    return Result::Done;
+}
+
+SessionRunner::Result SessionRunner::tcxo(const SessionAction& a) {
+    QCheckBox* box = window_.checkWidget();
+    if (!usable(a, box, "the TCXO box")) return Result::Failed;
+    if (box->isChecked() != a.tcxoOn) box->click();
+    return Result::Done;
+}
+
+SessionRunner::Result SessionRunner::menu(const SessionAction& a) {
+    QAction* item = nullptr;
+    switch (a.menu) {
+        case SessionMenu::Port: item = window_.portAction(a.menuIndex); break;
+        case SessionMenu::Release: item = window_.releaseAction(a.menuIndex); break;
+        case SessionMenu::Exit: item = window_.exitAction(); break;
+        case SessionMenu::KeepImages:
+            imageMenus_.refresh();
+            item = imageMenus_.keepAction();
+            if (item->isChecked() == a.menuOn) return Result::Done;
+            break;
+    }
+    if (item == nullptr || !item->isEnabled()) {
+        fail(a, "the menu item is not available");
+        return Result::Failed;
+    }
+    item->trigger();
+    return Result::Done;
+}
+
+// The File menu's image items with the file given instead of chosen in a dialog.
+SessionRunner::Result SessionRunner::imageAction(const SessionAction& a) {
+    ImageBackup& backup = program_.imageBackup();
+    if (a.verb == SessionVerb::WriteImage && imageWriteStarted_) {
+        if (backup.writing()) {
+            return timedOut() ? timeout(a, "end of the image write") : Result::Pending;
+        }
+        imageWriteStarted_ = false;
+        return Result::Done;
+    }
+    if (a.verb == SessionVerb::SaveCurrent && changesUnsent()) {
+        return timedOut() ? timeout(a, "sending of the console's changes") : Result::Pending;
+    }
+    imageMenus_.refresh();
+    QAction* item = a.verb == SessionVerb::SaveImage     ? imageMenus_.saveAsReadAction()
+                    : a.verb == SessionVerb::SaveCurrent ? imageMenus_.saveCurrentAction()
+                                                         : imageMenus_.writeAction();
+    if (!item->isEnabled()) {
+        fail(a, "the menu item \"" + item->text().toStdString() + "\" is not available");
+        return Result::Failed;
+    }
+    switch (a.verb) {
+        case SessionVerb::SaveImage:
+        case SessionVerb::SaveCurrent: {
+            const bool asRead = a.verb == SessionVerb::SaveImage;
+            if (!(asRead ? imageMenus_.saveAsRead(a.text) : imageMenus_.saveCurrent(a.text))) {
+                fail(a, "the image was not saved");
+                return Result::Failed;
+            }
+            say(stamp() + "  saved " + a.text);
+            return Result::Done;
+        }
+        default:
+            if (!imageMenus_.writeImage(a.text)) {
+                fail(a, "the image was not written");
+                return Result::Failed;
+            }
+            imageWriteStarted_ = true;
+            return Result::Pending;
+    }
+}
+
+// An item changed with the keys is in the image only once the controller has sent it.
+bool SessionRunner::changesUnsent() {
+    if (!program_.controller().RigKV7Prop_EditEnabled()) return false;
+    clsConsole& c = program_.console();
+    for (int16_t i = 0; i < c.ListCount(); ++i) {
+        if (c.flgChanged(i)) return true;
+    }
+    return program_.sequencer().OpRunning();
+}
+
+bool SessionRunner::timedOut() const {
+    return clock_.elapsed() - startedAt_ > timeoutMs();
+}
+
+qint64 SessionRunner::timeoutMs() const {
+    return static_cast<qint64>(timeoutS_ * 1000);
+}
+
+SessionRunner::Result SessionRunner::timeout(const SessionAction& a, const std::string& what) {
+    std::ostringstream s;
+    s << "no " << what << " within " << timeoutS_ << " s";
+    fail(a, s.str());
+    return Result::Failed;
+}
+
+SessionRunner::Result SessionRunner::waitLine(const SessionAction& a) {
+    const QString wanted = QString::fromStdString(a.text);
+    const QListWidget* lists[] = {window_.consoleWidget(), window_.monitorWidget(0),
+                                  window_.monitorWidget(1)};
+    for (const QListWidget* list : lists) {
+        if (!list->isVisible()) continue;
+        for (int i = 0; i < list->count(); ++i) {
+            if (list->item(i)->text().contains(wanted)) {
+                say(stamp() + "  seen: " + list->item(i)->text().toStdString());
+                return Result::Done;
+            }
+        }
+    }
+    return timedOut() ? timeout(a, "line showing \"" + a.text + "\"") : Result::Pending;
+}
+
+SessionRunner::Result SessionRunner::waitState(const SessionAction& a) {
+    const clsIndOp_RigKV7& c = program_.controller();
+    bool reached = false;
+    switch (a.state) {
+        case SessionState::Connected: reached = c.RigKV7Prop_EditEnabled(); break;
+        case SessionState::Idle: reached = c.connectionState() == ConnectionState::Idle; break;
+        case SessionState::DispPara: reached = c.RigKV7Prop_DispPara(); break;
+    }
+    if (reached) return Result::Done;
+    return timedOut() ? timeout(a, std::string("state ") + sessionStateName(a.state))
+                      : Result::Pending;
+}
+
+SessionRunner::Result SessionRunner::screenshot(const SessionAction& a) {
+    const QPixmap shot = window_.grab();
+    if (shot.isNull() || !shot.save(QString::fromStdString(a.text), "PNG")) {
+        fail(a, "cannot save the screenshot as " + a.text);
+        return Result::Failed;
+    }
+    say(stamp() + "  saved " + a.text + " (" + std::to_string(shot.width()) + "x" +
+        std::to_string(shot.height()) + ")");
+    return Result::Done;
+}
+
+SessionRunner::Result SessionRunner::device(const SessionAction& a) {
+    const PortAssignment outcome = devices_.assignPath(a.text);
+    if (!outcome.done) {
+        fail(a, outcome.message);
+        return Result::Failed;
+    }
+    say(stamp() + "  " + outcome.message);
+    return Result::Done;
+}
+
+// The File menu's report entries, without the file dialog.
+SessionRunner::Result SessionRunner::saveRecord(const SessionAction& a) {
+    const bool report = a.verb == SessionVerb::Report;
+    if (!reports_.refresh()) {
+        fail(a, "the menu item is not available (no clone read yet)");
+        return Result::Failed;
+    }
+    const QString path = QString::fromStdString(a.text);
+    const QString error = report ? reports_.saveReport(path) : reports_.saveSweepData(path);
+    if (!error.isEmpty()) {
+        fail(a, error.toStdString());
+        return Result::Failed;
+    }
+    say(stamp() + "  saved " + a.text);
+    return Result::Done;
+}
+
+}  // namespace kv7

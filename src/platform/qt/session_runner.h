@@ -1,0 +1,84 @@
+#pragma once
+#include <QElapsedTimer>
+#include <QTimer>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "session/session_script.h"
+
+class QWidget;
+
+namespace kv7 {
+
+class ImageBackup;
+class PortDeviceChooser;
+class Program;
+class QtImageMenus;
+class QtMainWindow;
+class QtProgram;
+class ServiceReportActions;
+struct SessionOptions;
+
+// Performs the script's actions one after the other on the event loop. Waiting actions are
+// looked at again on every poll; nothing blocks the loop, so the heartbeat and the serial port
+// go on while the script waits.
+class SessionRunner {
+  public:
+    SessionRunner(const SessionScript& script, const SessionOptions& o, QtProgram& qt);
+
+    void start();
+    // The program ended (menu exit or the close at the end of the script).
+    void programEnded();
+
+    bool finished() const { return finished_; }
+    int exitCode() const { return exitCode_; }
+
+  private:
+    enum class Result { Done, Pending, Failed };
+
+    std::string stamp() const;
+    void step();
+    void fail(const SessionAction& a, const std::string& why);
+    void finish(int code);
+    Result perform(const SessionAction& a);
+
+    // A control the technician cannot reach makes the script fail: it expected otherwise.
+    bool usable(const SessionAction& a, QWidget* w, const std::string& name);
+    Result click(const SessionAction& a);
+    bool focusConsole(const SessionAction& a);
+    bool select(const SessionAction& a);
+    Result key(const SessionAction& a);
+    Result tcxo(const SessionAction& a);
+    Result menu(const SessionAction& a);
+    Result imageAction(const SessionAction& a);
+    bool changesUnsent();
+    bool timedOut() const;
+    qint64 timeoutMs() const;
+    Result timeout(const SessionAction& a, const std::string& what);
+    Result waitLine(const SessionAction& a);
+    Result waitState(const SessionAction& a);
+    Result screenshot(const SessionAction& a);
+    Result device(const SessionAction& a);
+    Result saveRecord(const SessionAction& a);
+
+    const std::vector<SessionAction>& actions_;
+    Program& program_;
+    QtMainWindow& window_;
+    PortDeviceChooser& devices_;
+    QtImageMenus& imageMenus_;
+    ServiceReportActions& reports_;
+    double timeoutS_;
+    QTimer poll_;
+    QElapsedTimer clock_;
+    size_t index_ = 0;
+    bool started_ = false;
+    qint64 startedAt_ = 0;
+    bool busy_ = false;
+    bool finished_ = false;
+    bool ended_ = false;
+    bool imageWriteStarted_ = false;
+    int exitCode_ = 0;
+};
+
+}  // namespace kv7
