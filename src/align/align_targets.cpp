@@ -153,15 +153,12 @@ Quantity AlignQuantity(AlignPoint p) {
     return info(p).quantity;
 }
 
-std::string AlignValueText(AlignPoint p, double value) {
-    char buf[48];
-    switch (p) {
-        case AlignPoint::PowerHi:
-        case AlignPoint::PowerLo: std::snprintf(buf, sizeof buf, "%.2f W", value); break;
-        case AlignPoint::Mod: std::snprintf(buf, sizeof buf, "%.2f kHz", value / 1e3); break;
-        case AlignPoint::Txf: std::snprintf(buf, sizeof buf, "%.6f MHz", value / 1e6); break;
+AlignMeasure AlignMeasureOf(AlignPoint p) {
+    switch (AlignQuantity(p)) {
+        case Quantity::Power: return AlignMeasure::Power;
+        case Quantity::Deviation: return AlignMeasure::Deviation;
+        default: return AlignMeasure::Frequency;
     }
-    return buf;
 }
 
 }  // namespace kv7

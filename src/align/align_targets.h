@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "model/alignment_record.h"
 #include "testset/test_set_profile.h"
 
 namespace kv7 {
@@ -44,7 +45,7 @@ const char* AlignPointName(AlignPoint p);
 const char* AlignItemTitle(AlignPoint p);
 // What the test set measures for the point.
 Quantity AlignQuantity(AlignPoint p);
-// A value in the program's units as the technician reads it ("5.02 W", "2.95 kHz", "+12 Hz").
-std::string AlignValueText(AlignPoint p, double value);
+// How the point's readings are shown.
+AlignMeasure AlignMeasureOf(AlignPoint p);
 
 }  // namespace kv7
