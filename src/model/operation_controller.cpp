@@ -1,5 +1,7 @@
 #include "model/operation_controller.h"
 
+#include <stdexcept>
+
 #include "model/constants_file.h"
 #include "model/eeprom_map.h"
 #include "model/form_layout.h"
@@ -112,6 +114,35 @@ ConnectionState clsIndOp_RigKV7::connectionState() const {
     if (opStep_ <= OperationStep::CloneRead) return ConnectionState::Connecting;
     if (opStep_ <= OperationStep::CycleEnd) return ConnectionState::Monitoring;
     return ConnectionState::ShowingParameters;
+}
+
+std::optional<double> clsIndOp_RigKV7::selectedTxFrequencyHz() const {
+    if (!RigKV7Prop_EditEnabled() || curCh_ < 0 || curCh_ > 39) return std::nullopt;
+    if (myIndEep_->Check_Inh(TxFreqBlockAdr(curCh_))) return std::nullopt;
+    try {
+        const int32_t hz = myIndEep_->RigKV7Eep_GetChFreqTxReal(curCh_);
+        if (hz <= 0) return std::nullopt;
+        return static_cast<double>(hz);
+    } catch (const std::invalid_argument&) {
+        return std::nullopt;  // not a decimal frequency: the channel line shows it invalid
+    }
+}
+
+bool clsIndOp_RigKV7::changesSent() const {
+    if (opStep_ != OperationStep::CycleEnd || seq_.OpRunning()) return false;
+    for (int16_t i = 0; i < console_.ListCount(); ++i) {
+        if (console_.flgChanged(i)) return false;
+    }
+    return true;
+}
+
+bool clsIndOp_RigKV7::txfTracking(int16_t setting) const {
+    return changesSent() && txf_.tracking(setting);
+}
+
+void clsIndOp_RigKV7::restoreTxfTable(const std::array<uint8_t, 40>& entries) {
+    ResetProcedures();
+    txf_.restoreTable(entries);
 }
 
 bool clsIndOp_RigKV7::atRest() const {

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "console/console.h"
@@ -87,6 +88,19 @@ class clsIndOp_RigKV7 : public OperationController,
     void setCloneReadObserver(CloneReadObserver* o) { cloneReadObserver_ = o; }
     // Told of everything worth keeping of a connection; nullptr: nobody listens.
     void setSessionObserver(SessionObserver* o);
+
+    // What the alignment watches and asks of the running connection.
+    bool tcxoMode() const { return tcxoMode_; }
+    // The transmit frequency of the selected memory channel; none before a clone read, for an
+    // inhibited or unreadable frequency.
+    std::optional<double> selectedTxFrequencyHz() const;
+    // The cycle has sent every changed item and let its pause pass.
+    bool changesSent() const;
+    // The TXF procedure transmits with this setting (its window of the table written).
+    bool txfTracking(int16_t setting) const;
+    bool txfSecondSetting() const { return txf_.secondSetting(); }
+    // Ends the TXF procedure by writing the table back to these entries.
+    void restoreTxfTable(const std::array<uint8_t, 40>& entries);
 
     // For tests and the scripted session.
     OperationStep opStep() const { return opStep_; }

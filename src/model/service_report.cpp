@@ -1,6 +1,7 @@
 #include "model/service_report.h"
 
 #include <algorithm>
+#include <cmath>
 #include <ctime>
 #include <sstream>
 
@@ -187,6 +188,30 @@ ReportTxf txfSection(const SessionRecord::Txf& x) {
     return r;
 }
 
+ReportAlignment alignmentSection(const AlignmentRecord& a) {
+    ReportAlignment r;
+    r.record = &a;
+    r.title = a.point + ": " + (a.passed ? "PASS" : "FAIL") + ", " + LocalTime(a.ms);
+    const auto reading = [&a](const std::optional<double>& v) {
+        return v ? AlignReadingText(a.measure, *v) : std::string("no reading");
+    };
+    std::string target =
+        a.measure == AlignMeasure::Frequency && a.point == "TXF"
+            ? "the channel's transmit frequency, " + AlignReadingText(a.measure, a.target)
+            : AlignReadingText(a.measure, a.target);
+    const std::string tol = a.measure == AlignMeasure::Frequency
+                                ? std::to_string(std::lround(a.tolerance)) + " Hz"
+                                : AlignReadingText(a.measure, a.tolerance);
+    r.summary.push_back("Target " + target + ", tolerance +/- " + tol);
+    r.summary.push_back("Before: value " + std::to_string(a.valueBefore) + ", reading " +
+                        reading(a.readingBefore));
+    r.summary.push_back("After: value " + std::to_string(a.valueAfter) + ", reading " +
+                        reading(a.readingAfter) + "; " + std::to_string(a.steps.size()) +
+                        (a.steps.size() == 1 ? " step" : " steps"));
+    if (!a.passed) r.summary.push_back("Not aligned: " + a.outcome);
+    return r;
+}
+
 std::vector<std::string> listingLines(const std::string& text) {
     std::vector<std::string> lines;
     std::string line;
@@ -226,6 +251,9 @@ ServiceReport BuildServiceReport(const SessionRecord& record, const ReportContex
     r.monitors = monitorTable(record);
     for (const SessionRecord::Sweep& s : record.sweeps()) r.sweeps.push_back(sweepSection(s));
     for (const SessionRecord::Txf& x : record.txfProcedures()) r.txf.push_back(txfSection(x));
+    for (const AlignmentRecord& a : record.alignments()) {
+        r.alignments.push_back(alignmentSection(a));
+    }
     r.parameters = listingLines(context.parameterListing);
     return r;
 }

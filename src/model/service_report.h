@@ -29,6 +29,13 @@ struct ReportTxf {
     ReportTable table;  // one row per temperature band; empty when nothing was planned
 };
 
+// One point aligned against the test set: its verdict, the figures and the steps to plot.
+struct ReportAlignment {
+    std::string title;  // "Power(Hi): PASS"
+    std::vector<std::string> summary;
+    const AlignmentRecord* record = nullptr;
+};
+
 // Everything the service report shows, as texts; drawing it is the platform's part.
 struct ServiceReport {
     std::vector<std::pair<std::string, std::string>> header;  // label, value
@@ -37,6 +44,7 @@ struct ServiceReport {
     ReportTable monitors;
     std::vector<ReportSweep> sweeps;
     std::vector<ReportTxf> txf;
+    std::vector<ReportAlignment> alignments;
     std::vector<std::string> parameters;  // the 83-line listing, without line breaks
 };
 

@@ -32,6 +32,11 @@ void SessionRecord::connectStarted(int16_t comPortNo) {
     connectMs_ = clock_();
 }
 
+void SessionRecord::alignmentDone(AlignmentRecord record) {
+    record.ms = clock_();
+    alignments_.push_back(std::move(record));
+}
+
 void SessionRecord::cloneReadDone(const std::string& modelCode, const std::string& subName,
                                   const std::vector<ItemAsRead>& items) {
     cloneRead_ = true;

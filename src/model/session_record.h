@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "model/alignment_record.h"
 #include "model/session_observer.h"
 
 namespace kv7 {
@@ -84,6 +85,10 @@ class SessionRecord : public SessionObserver {
     const Reading& reading(int16_t list, int16_t row) const;
     const std::vector<Sweep>& sweeps() const { return sweeps_; }
     const std::vector<Txf>& txfProcedures() const { return txf_; }
+    const std::vector<AlignmentRecord>& alignments() const { return alignments_; }
+
+    // A point aligned against the test set (kept with its time).
+    void alignmentDone(AlignmentRecord record);
 
     // SessionObserver
     void connectStarted(int16_t comPortNo) override;
@@ -119,6 +124,7 @@ class SessionRecord : public SessionObserver {
     std::array<Reading, 8> da_{};
     std::vector<Sweep> sweeps_;
     std::vector<Txf> txf_;
+    std::vector<AlignmentRecord> alignments_;
 };
 
 }  // namespace kv7

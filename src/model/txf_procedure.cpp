@@ -27,6 +27,23 @@ void TxfProcedure::reset() {
     writeEnd_ = 0;
     writeStart_ = 0;
     enterSeen_ = false;
+    restoring_ = false;
+}
+
+bool TxfProcedure::tracking(int16_t setting) const {
+    return (step_ == TxfStep::Track || step_ == TxfStep::Confirm) && !restoring_ && !enter_ &&
+           lastSetting_ == setting;
+}
+
+void TxfProcedure::restoreTable(const std::array<uint8_t, 40>& entries) {
+    reset();
+    second_ = false;
+    tableReady_ = false;
+    restoring_ = true;
+    restoreEntries_ = entries;
+    writeIdx_ = 0;
+    writeEnd_ = kTableEntries - 1;
+    step_ = TxfStep::WriteTable;
 }
 
 void TxfProcedure::start(bool tcxo) {
@@ -145,6 +162,7 @@ void TxfProcedure::plan(int16_t b, int16_t v) {
 }
 
 bool TxfProcedure::writeStep(TxfStep& next) {
+    if (restoring_) return restoreStep(next);
     const bool full = tableReady_ && second_;
     const bool flat = tableReady_ && !second_ && tcxo_;
     TxfWrite w{-1, 0};
@@ -167,6 +185,20 @@ bool TxfProcedure::writeStep(TxfStep& next) {
     sendTableEntry(w.entry, w.value);
     ++writeIdx_;
     return false;
+}
+
+// One entry that differs from the image per call; entries already equal cost no command.
+bool TxfProcedure::restoreStep(TxfStep& next) {
+    while (writeIdx_ <= writeEnd_) {
+        const int16_t entry = writeIdx_++;
+        const uint8_t want = restoreEntries_[static_cast<size_t>(entry)];
+        if (eep().ReadByte(TxfEntryEeAdr(entry)) == want) continue;
+        sendTableEntry(entry, want);
+        return false;
+    }
+    restoring_ = false;
+    next = TxfStep::Off;
+    return true;
 }
 
 void TxfProcedure::sendTableEntry(int16_t entry, int16_t value) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -45,10 +46,18 @@ class TxfProcedure {
     // One step of the monitoring cycle; true when the step is done.
     bool run();
 
+    // The radio transmits with this setting: the procedure follows it and has written its
+    // window of the table.
+    bool tracking(int16_t setting) const;
+    // Ends the procedure by writing the table back to these entries, each one that differs
+    // from the image going out as the procedure writes an entry; then the procedure is off.
+    void restoreTable(const std::array<uint8_t, 40>& entries);
+
   private:
     bool startValue();
     bool track(TxfStep& next);
     bool writeStep(TxfStep& next);
+    bool restoreStep(TxfStep& next);
     TxfStep afterConfirm();
     void plan(int16_t band, int16_t v);
     void sendTableEntry(int16_t entry, int16_t value);
@@ -81,6 +90,9 @@ class TxfProcedure {
     int16_t writeEnd_ = 0;
     int16_t writeStart_ = 0;  // first writeIdx of the plan, to walk a window plan
     bool enterSeen_ = false;
+    // Writing a table back instead of a plan.
+    bool restoring_ = false;
+    std::array<uint8_t, 40> restoreEntries_{};
 };
 
 }  // namespace kv7

@@ -1,0 +1,28 @@
+#pragma once
+#include <functional>
+#include <string>
+
+#include "testset/test_set_profile.h"
+#include "testset/test_set_reading.h"
+
+namespace kv7 {
+
+// What an alignment run needs of the test set.
+class AlignInstrument {
+  public:
+    virtual ~AlignInstrument() = default;
+    // Connected and set up; otherwise why not.
+    virtual bool ready() const = 0;
+    virtual std::string fault() const = 0;
+    // One normalised reading, handed to `done` later on the one thread. For Frequency it is the
+    // carrier's own frequency, whether the instrument counts it or measures its error against
+    // channelHz.
+    virtual void measure(Quantity q, double channelHz,
+                         std::function<void(const Reading&)> done) = 0;
+    // Wait after a change of the radio before a reading of q.
+    virtual int settleMs(Quantity q) const = 0;
+    // Below this power there is no carrier.
+    virtual double carrierW() const = 0;
+};
+
+}  // namespace kv7

@@ -1,0 +1,519 @@
+#include "align/align_run.h"
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "model/txf_table.h"
+
+namespace kv7 {
+
+namespace {
+
+constexpr int32_t kCarrierWaitMs = 15000;     // for the test set to see the carrier after OK
+constexpr int32_t kSendWaitMs = 15000;        // for the cycle to send a value (a few 100 ms)
+constexpr double kSecondFrequency = 1.00001;  // the TXF line's second frequency: 10 ppm up
+
+std::string number(int v) {
+    return std::to_string(v);
+}
+
+}  // namespace
+
+AlignRun::AlignRun(clsConsole& console, clsIndOp_RigKV7& controller, AlignInstrument& instrument,
+                   TickSource& ticks, MessageSink& messages)
+    : console_(console),
+      controller_(controller),
+      instrument_(instrument),
+      ticks_(ticks),
+      messages_(messages),
+      alive_(std::make_shared<int>(0)) {}
+
+std::string AlignRun::whyNot() const {
+    if (!controller_.RigKV7Prop_EditEnabled()) {
+        return "Connect the radio first: alignment needs the console.";
+    }
+    if (!instrument_.ready()) {
+        return "Connect the test set first (Option > Test set...): " + instrument_.fault();
+    }
+    return {};
+}
+
+bool AlignRun::start(const std::vector<AlignPoint>& points) {
+    if (running() || points.empty()) return false;
+    std::string why = whyNot();
+    if (why.empty() && controller_.procedureRunning()) {
+        why = "A TXF procedure or BPF sweep is running: let it end before an alignment.";
+    }
+    for (AlignPoint p : points) {
+        if (why.empty() && !offered(p)) {
+            why = std::string(AlignPointName(p)) + " has no section in Align.ini.";
+        }
+    }
+    if (!why.empty()) {
+        messages_.showMessage(why);
+        return false;
+    }
+    results_.clear();
+    summary_.clear();
+    queue_.assign(points.begin(), points.end());
+    beginPoint();
+    return true;
+}
+
+// ---- one point ---------------------------------------------------------------------------------
+
+void AlignRun::beginPoint() {
+    if (queue_.empty()) return finishRun();
+    cur_ = Point{};
+    cur_.point = queue_.front();
+    queue_.pop_front();
+    cur_.target = *targets_.of(cur_.point);
+    ending_ = Ending::None;
+    restoring_ = pausing_ = verifying_ = tableCheck_ = awaitStart_ = txfStarted_ = false;
+    for (int16_t i = 0; i < console_.ListCount(); ++i) {
+        if (console_.Title(i) == AlignItemTitle(cur_.point)) cur_.item = i;
+    }
+    rec_ = AlignmentRecord{};
+    rec_.point = AlignPointName(cur_.point);
+    rec_.measure = AlignMeasureOf(cur_.point);
+    rec_.target = cur_.target.target;
+    rec_.tolerance = cur_.target.tolerance;
+    recOpen_ = true;
+    if (cur_.item < 0) return endPoint(Ending::Failed, "the console has no such item");
+    cur_.valueBefore = value_ = console_.Value(cur_.item);
+    rec_.valueBefore = rec_.valueAfter = cur_.valueBefore;
+    if (cur_.point == AlignPoint::Txf) {
+        const std::optional<double> f = controller_.selectedTxFrequencyHz();
+        if (!f) {
+            return endPoint(Ending::Failed,
+                            "the selected channel has no transmit frequency: select one on "
+                            "the \"    CH No.\" line");
+        }
+        cur_.channelHz = rec_.target = *f;
+        for (int16_t j = 0; j < 40; ++j) {
+            cur_.table[static_cast<size_t>(j)] =
+                static_cast<uint8_t>(console_.myEeprom->ReadByte(TxfEntryEeAdr(j)));
+        }
+    }
+    std::string question = "Key the transmitter (PTT) and keep it keyed.\n\n" + rec_.point +
+                           ": target " +
+                           (cur_.point == AlignPoint::Txf ? std::string("the TXF line's frequency")
+                                                          : text(rec_.target)) +
+                           " within " + toleranceText() + ".";
+    if (!cur_.target.note.empty()) question += "\n" + cur_.target.note;
+    askKeyUp(question);
+}
+
+void AlignRun::askKeyUp(const std::string& text) {
+    step_ = Step::AskKeyUp;
+    since_ = ticks_.GetTickCount();
+    progress(pausing_ ? "paused: release and key again" : "key the transmitter");
+    if (view_ != nullptr) {
+        view_->askKeyUp(text);
+    } else {
+        answer(true);
+    }
+}
+
+void AlignRun::answer(bool ok) {
+    if (step_ != Step::AskKeyUp) return;
+    if (!ok) return endPoint(Ending::Cancelled, "cancelled by the technician");
+    step_ = Step::AwaitCarrier;
+    since_ = ticks_.GetTickCount();
+    progress("waiting for the carrier");
+    advance();
+}
+
+void AlignRun::cancel() {
+    if (!running() || ending_ != Ending::None) return;
+    // A reading on its way is dropped; a value on its way is overtaken by the old one.
+    awaiting_ = false;
+    endPoint(Ending::Cancelled, "cancelled by the technician");
+}
+
+void AlignRun::beginStage(double target) {
+    stageTarget_ = target;
+    verifying_ = false;
+    search_.emplace(console_.Min(cur_.item), console_.Max(cur_.item), value_, target,
+                    cur_.target.tolerance, cur_.target.maxSteps);
+}
+
+// The value goes to the radio as the keys would send it: stepped on the console, sent by the
+// monitoring cycle with the item's pause.
+void AlignRun::setValue(int16_t v) {
+    value_ = v;
+    const int16_t now = console_.Value(cur_.item);
+    if (v != now) console_.UpDown(cur_.item, static_cast<int16_t>(v - now));
+    step_ = Step::AwaitSent;
+    since_ = ticks_.GetTickCount();
+    progress(restoring_ ? "putting the value back" : "sending");
+}
+
+void AlignRun::measure(Quantity q) {
+    awaiting_ = true;
+    const unsigned id = ++reading_;
+    const std::weak_ptr<int> alive = alive_;
+    instrument_.measure(q, cur_.channelHz, [this, id, alive](const Reading& r) {
+        if (alive.expired() || id != reading_ || !awaiting_) return;
+        awaiting_ = false;
+        onReading(r);
+        dirty_ = true;
+        advance();
+    });
+}
+
+void AlignRun::onReading(const Reading& r) {
+    switch (step_) {
+        case Step::AwaitCarrier: return carrierReading(r);
+        case Step::CheckCarrier:
+            if (!r.valid) return endPoint(Ending::TestSetFault, "no power reading: " + r.reason);
+            if (r.value < instrument_.carrierW()) return carrierLost(r.value);
+            step_ = Step::Measure;
+            return;
+        case Step::Measure: return pointReading(r);
+        default: return;
+    }
+}
+
+void AlignRun::carrierReading(const Reading& r) {
+    if (!r.valid && !instrument_.ready()) {
+        return endPoint(Ending::TestSetFault, "the test set failed: " + instrument_.fault());
+    }
+    if (!r.valid || r.value < instrument_.carrierW()) return;  // asked again on the next tick
+    keyedAt_ = ticks_.GetTickCount();
+    since_ = keyedAt_;
+    if (pausing_) {
+        pausing_ = false;
+        step_ = Step::Settle;
+    } else if (cur_.point == AlignPoint::Txf) {
+        step_ = Step::StartTxf;
+    } else {
+        beginStage(cur_.target.target);
+        step_ = Step::Settle;
+    }
+}
+
+void AlignRun::carrierLost(double watts) {
+    endPoint(Ending::CarrierLost, "the carrier was lost (" +
+                                      AlignReadingText(AlignMeasure::Power, watts) +
+                                      "): the transmitter was released during the run");
+}
+
+void AlignRun::pointReading(const Reading& r) {
+    if (!r.valid) {
+        return endPoint(Ending::TestSetFault,
+                        std::string("the test set gave no reading: ") + r.reason);
+    }
+    if (quantity() == Quantity::Power && r.value < instrument_.carrierW()) {
+        return carrierLost(r.value);
+    }
+    progress(verifying_ ? "checking" : "searching", r.value);
+    if (tableCheck_) {
+        rec_.readingAfter = r.value;
+        const bool pass = std::fabs(r.value - cur_.channelHz) <= cur_.target.tolerance;
+        return pointEnded(pass, pass ? std::string()
+                                     : "with the table written the radio sends " + text(r.value) +
+                                           ", not " + text(cur_.channelHz));
+    }
+    if (verifying_) {
+        if (cur_.point != AlignPoint::Txf || cur_.stage == 0) {
+            rec_.valueAfter = value_;
+            rec_.readingAfter = r.value;
+        }
+        if (std::fabs(r.value - stageTarget_) > cur_.target.tolerance) {
+            return pointEnded(false, "the closest value, " + number(value_) + ", reads " +
+                                         text(r.value) + ": outside " + text(stageTarget_) +
+                                         " within " + toleranceText());
+        }
+        return stagePassed();
+    }
+    if (!rec_.readingBefore) rec_.readingBefore = r.value;
+    rec_.steps.push_back({value_, r.value, stageTarget_});
+    search_->take(value_, r.value);
+    if (const std::optional<int16_t> next = search_->next()) return setValue(*next);
+    searchDone();
+}
+
+void AlignRun::searchDone() {
+    const std::string name = rec_.point;
+    switch (search_->outcome()) {
+        case AlignSearch::Outcome::Converged:
+        case AlignSearch::Outcome::StepsUsed: {
+            verifying_ = true;
+            const int16_t best = search_->best().value;
+            if (best == value_) {
+                step_ = Step::Measure;  // a fresh reading at the same value
+            } else {
+                setValue(best);
+            }
+            return;
+        }
+        case AlignSearch::Outcome::OutOfReach:
+            return pointEnded(false, name + " cannot reach " + text(stageTarget_) +
+                                         " within its limits: " + reachText());
+        case AlignSearch::Outcome::Flat:
+            return pointEnded(false, "the reading does not follow " + name + " (" + reachText() +
+                                         "): is the test set measuring this radio?");
+        case AlignSearch::Outcome::WrongWay:
+            return pointEnded(false, "the reading falls as " + name + " rises (" + reachText() +
+                                         "): is the test set measuring this radio?");
+        case AlignSearch::Outcome::Searching: return;
+    }
+}
+
+// A TXF frequency is confirmed with Enter on its line, as the technician would; any other point
+// is done.
+void AlignRun::stagePassed() {
+    if (cur_.point != AlignPoint::Txf) return pointEnded(true, {});
+    console_.EnterPushed(cur_.item);
+    if (cur_.stage == 0 && !controller_.tcxoMode()) {
+        cur_.stage = 1;
+        awaitStart_ = true;
+        step_ = Step::AwaitSent;
+    } else {
+        step_ = Step::AwaitTxfEnd;
+    }
+    since_ = ticks_.GetTickCount();
+    progress("confirming");
+}
+
+void AlignRun::pointEnded(bool passed, const std::string& outcome) {
+    record(passed, outcome);
+    endPoint(passed ? Ending::None : Ending::Failed, outcome);
+}
+
+void AlignRun::record(bool passed, const std::string& outcome) {
+    if (!recOpen_) return;
+    recOpen_ = false;
+    rec_.passed = passed;
+    rec_.outcome = outcome;
+    if (!passed) rec_.valueAfter = cur_.valueBefore;  // put back below
+    results_.push_back(rec_);
+    if (recorder_) recorder_(rec_);
+}
+
+// The point is over: a failure puts the item back (TXF: its table) while the line is there.
+void AlignRun::endPoint(Ending ending, const std::string& outcome) {
+    ending_ = ending;
+    outcome_ = outcome;
+    record(false, outcome);
+    if (ending == Ending::None || ending == Ending::RadioLost || cur_.item < 0) return restored();
+    restoring_ = true;
+    if (cur_.point == AlignPoint::Txf) {
+        if (!txfStarted_) return restored();
+        controller_.restoreTxfTable(cur_.table);
+        step_ = Step::AwaitRestored;
+        since_ = ticks_.GetTickCount();
+        progress("putting the TXF table back");
+        return;
+    }
+    if (console_.Value(cur_.item) == cur_.valueBefore && controller_.changesSent()) {
+        return restored();
+    }
+    setValue(cur_.valueBefore);
+}
+
+void AlignRun::restored() {
+    std::string line = rec_.point + ": ";
+    if (ending_ == Ending::None) {
+        line += "PASS, " + (rec_.readingAfter ? text(*rec_.readingAfter) : std::string("-")) +
+                " at " + number(rec_.valueAfter) + " (" + number(int(rec_.steps.size())) +
+                " steps)";
+    } else {
+        line += "FAIL, " + outcome_ + ".";
+        if (ending_ == Ending::RadioLost) {
+            line += " The radio may keep the last value sent: connect again and check it.";
+        } else if (cur_.point == AlignPoint::Txf && txfStarted_) {
+            line += " The TXF table is put back.";
+        } else if (cur_.item >= 0) {
+            line += " The value is back at " + number(cur_.valueBefore) + ".";
+        }
+    }
+    summary_.push_back(line);
+    const bool stopAll = ending_ == Ending::Cancelled || ending_ == Ending::CarrierLost ||
+                         ending_ == Ending::TestSetFault || ending_ == Ending::RadioLost;
+    if (stopAll) queue_.clear();
+    beginPoint();
+}
+
+void AlignRun::finishRun() {
+    step_ = Step::Idle;
+    std::string text = "Alignment against the test set:";
+    for (const std::string& l : summary_) text += "\n" + l;
+    messages_.showMessage(text);
+    if (view_ != nullptr) view_->runEnded();
+}
+
+// ---- the heartbeat -----------------------------------------------------------------------------
+
+void AlignRun::task() {
+    if (!running()) return;
+    dirty_ = true;
+    advance();
+}
+
+// Runs the steps that can go on now; a reading that arrives while they run is taken after.
+void AlignRun::advance() {
+    if (advancing_) return;
+    advancing_ = true;
+    while (dirty_) {
+        dirty_ = false;
+        while (running() && runStep()) {
+        }
+    }
+    advancing_ = false;
+}
+
+bool AlignRun::runStep() {
+    const bool connected = controller_.RigKV7Prop_EditEnabled();
+    if (!connected && step_ != Step::Idle && ending_ != Ending::RadioLost) {
+        awaiting_ = false;
+        endPoint(Ending::RadioLost, "the radio's connection ended during the run");
+        return true;
+    }
+    switch (step_) {
+        case Step::Idle:
+        case Step::AskKeyUp: return false;
+        case Step::AwaitCarrier:
+            if (awaiting_) return false;
+            if (elapsed(since_) > kCarrierWaitMs) {
+                endPoint(Ending::CarrierLost, "the test set saw no carrier within " +
+                                                  number(kCarrierWaitMs / 1000) + " s");
+                return true;
+            }
+            measure(Quantity::Power);
+            return false;
+        case Step::StartTxf:
+            console_.EnterPushed(cur_.item);
+            txfStarted_ = awaitStart_ = true;
+            step_ = Step::AwaitSent;
+            since_ = ticks_.GetTickCount();
+            return true;
+        case Step::AwaitSent: return awaitSent();
+        case Step::Settle:
+            if (elapsed(since_) < instrument_.settleMs(quantity())) return false;
+            if (keyTimeOver()) return pause();
+            step_ = quantity() == Quantity::Power ? Step::Measure : Step::CheckCarrier;
+            return true;
+        case Step::CheckCarrier:
+        case Step::Measure:
+            if (awaiting_) return false;
+            measure(step_ == Step::CheckCarrier ? Quantity::Power : quantity());
+            return false;
+        case Step::AwaitTxfEnd:
+            if (controller_.procedureRunning() || !controller_.changesSent()) return timedOut();
+            tableCheck_ = true;
+            step_ = Step::Settle;
+            since_ = ticks_.GetTickCount();
+            return true;
+        case Step::AwaitRestored:
+            if (controller_.procedureRunning() || !controller_.changesSent()) return timedOut();
+            restored();
+            return true;
+    }
+    return false;
+}
+
+// The value has reached the radio once the cycle has sent it and let its pause pass; for TXF
+// once the procedure has written its window of the table for it.
+bool AlignRun::awaitSent() {
+    const int16_t now = console_.Value(cur_.item);
+    const bool sent = cur_.point == AlignPoint::Txf && !restoring_
+                          ? controller_.txfTracking(now) && (awaitStart_ || now == value_) &&
+                                controller_.txfSecondSetting() == (cur_.stage == 1)
+                          : controller_.changesSent() && now == value_;
+    if (!sent) return timedOut();
+    if (restoring_) {
+        restored();
+        return true;
+    }
+    if (awaitStart_) {
+        awaitStart_ = false;
+        value_ = now;
+        if (cur_.stage == 0) rec_.valueBefore = now;
+        beginStage(cur_.stage == 0 ? cur_.channelHz : cur_.channelHz * kSecondFrequency);
+    }
+    step_ = Step::Settle;
+    since_ = ticks_.GetTickCount();
+    progress("settling");
+    return true;
+}
+
+bool AlignRun::timedOut() {
+    if (elapsed(since_) <= kSendWaitMs) return false;
+    // Without its line the value cannot be put back either.
+    endPoint(Ending::RadioLost,
+             "the radio did not take the value within " + number(kSendWaitMs / 1000) + " s");
+    return true;
+}
+
+bool AlignRun::pause() {
+    pausing_ = true;
+    askKeyUp("The transmitter has been keyed for " + number(cur_.target.maxKeyTimeS) +
+             " s (MaxKeyTime of " + rec_.point +
+             "): the run pauses.\n\nRelease PTT and let the radio rest. Then key the "
+             "transmitter (PTT) and keep it keyed, and press OK to go on; Cancel ends the run "
+             "and puts " +
+             rec_.point + " back.");
+    return false;
+}
+
+// ---- helpers -----------------------------------------------------------------------------------
+
+bool AlignRun::keyTimeOver() const {
+    return elapsed(keyedAt_) > cur_.target.maxKeyTimeS * 1000;
+}
+
+Quantity AlignRun::quantity() const {
+    return AlignQuantity(cur_.point);
+}
+
+int32_t AlignRun::elapsed(int32_t since) const {
+    return static_cast<int32_t>(static_cast<uint32_t>(ticks_.GetTickCount()) -
+                                static_cast<uint32_t>(since));
+}
+
+void AlignRun::progress(const std::string& state, std::optional<double> reading) {
+    if (view_ == nullptr) return;
+    AlignProgress p;
+    p.point = rec_.point;
+    p.state = state;
+    p.step = static_cast<int>(rec_.steps.size());
+    p.value = value_;
+    p.reading = reading;
+    p.measure = rec_.measure;
+    p.target = search_ ? stageTarget_ : rec_.target;
+    p.tolerance = rec_.tolerance;
+    view_->showProgress(p);
+}
+
+std::string AlignRun::reachText() const {
+    std::string out;
+    for (const AlignSearch::Probe& p : search_->probes()) {
+        if (p.value != console_.Min(cur_.item) && p.value != console_.Max(cur_.item) &&
+            search_->outcome() == AlignSearch::Outcome::OutOfReach) {
+            continue;
+        }
+        if (!out.empty()) out += ", ";
+        out += text(p.reading) + " at " + number(p.value);
+    }
+    return out;
+}
+
+std::string AlignRun::text(double reading) const {
+    return AlignReadingText(rec_.measure, reading);
+}
+
+std::string AlignRun::toleranceText() const {
+    const double t = cur_.target.tolerance;
+    char buf[32];
+    switch (rec_.measure) {
+        case AlignMeasure::Power: std::snprintf(buf, sizeof buf, "%.2f W", t); break;
+        case AlignMeasure::Deviation: std::snprintf(buf, sizeof buf, "%.2f kHz", t / 1e3); break;
+        case AlignMeasure::Frequency: std::snprintf(buf, sizeof buf, "%.0f Hz", t); break;
+    }
+    return std::string("+/- ") + buf;
+}
+
+}  // namespace kv7

@@ -1,0 +1,147 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "align/align_instrument.h"
+#include "align/align_search.h"
+#include "align/align_targets.h"
+#include "align/align_view.h"
+#include "console/console.h"
+#include "model/alignment_record.h"
+#include "model/operation_controller.h"
+#include "protocol/tick.h"
+#include "store/message_sink.h"
+
+namespace kv7 {
+
+// Aligns points of the radio against the test set while the technician keeps the transmitter
+// keyed. It changes an item only as the console's keys do (the value stepped, sent by the
+// monitoring cycle with its pause, kept in the image) and TXF only through the TXF procedure's
+// own steps, so nothing new goes on the radio's line. A run that ends early puts the item back.
+class AlignRun {
+  public:
+    enum class Step {
+        Idle,
+        AskKeyUp,       // waiting for OK on "Key the transmitter"
+        AwaitCarrier,   // reading power until the test set sees the carrier
+        StartTxf,       // Enter on the TXF line: the procedure begins
+        AwaitSent,      // the cycle sends the value (TXF: writes its window of the table)
+        Settle,         // the profile's settling time after the change
+        CheckCarrier,   // a power reading before a reading of deviation or frequency
+        Measure,        // the point's reading
+        AwaitTxfEnd,    // after the last Enter: the table is written and the procedure ends
+        AwaitRestored,  // the value (TXF: the table) goes back to what it was
+    };
+
+    using Recorder = std::function<void(const AlignmentRecord&)>;
+
+    AlignRun(clsConsole& console, clsIndOp_RigKV7& controller, AlignInstrument& instrument,
+             TickSource& ticks, MessageSink& messages);
+
+    void setView(AlignView* view) { view_ = view; }
+    // Every point's record, as it ends.
+    void setRecorder(Recorder r) { recorder_ = std::move(r); }
+    void setTargets(const AlignTargets& targets) { targets_ = targets; }
+    const AlignTargets& targets() const { return targets_; }
+
+    // The points the technician may run now, and why none when that is so.
+    bool offered(AlignPoint p) const { return targets_.of(p).has_value(); }
+    std::string whyNot() const;
+    // Starts the points in order; false (with the message shown) when it cannot.
+    bool start(const std::vector<AlignPoint>& points);
+    bool running() const { return step_ != Step::Idle; }
+    Step step() const { return step_; }
+    // The answer to the key-up question.
+    void answer(bool ok);
+    // Cancel, Esc or the window closing: the item goes back to its value before the run.
+    void cancel();
+    // The 50 ms heartbeat, after the controller's task.
+    void task();
+
+    // Records of the last run, in order.
+    const std::vector<AlignmentRecord>& results() const { return results_; }
+
+  private:
+    struct Point {
+        AlignPoint point = AlignPoint::PowerHi;
+        AlignTarget target;
+        int16_t item = -1;
+        int16_t valueBefore = 0;
+        double channelHz = 0;
+        std::array<uint8_t, 40> table{};  // TXF: the table before the run
+        int stage = 0;                    // TXF: 0 at the first frequency, 1 at the second
+    };
+    enum class Ending { None, Failed, Cancelled, CarrierLost, TestSetFault, RadioLost };
+
+    void beginPoint();
+    void askKeyUp(const std::string& text);
+    void beginStage(double target);
+    void setValue(int16_t v);
+    void measure(Quantity q);
+    void onReading(const Reading& r);
+    void carrierReading(const Reading& r);
+    void carrierLost(double watts);
+    void pointReading(const Reading& r);
+    void searchDone();
+    void stagePassed();
+    void pointEnded(bool passed, const std::string& outcome);
+    void record(bool passed, const std::string& outcome);
+    void endPoint(Ending ending, const std::string& outcome);
+    void restored();
+    void finishRun();
+    void advance();
+    bool runStep();
+    bool awaitSent();
+    bool timedOut();
+    bool pause();
+    bool keyTimeOver() const;
+    Quantity quantity() const;
+    int32_t elapsed(int32_t since) const;
+    void progress(const std::string& state, std::optional<double> reading = std::nullopt);
+    std::string reachText() const;
+    std::string text(double reading) const;
+    std::string toleranceText() const;
+
+    clsConsole& console_;
+    clsIndOp_RigKV7& controller_;
+    AlignInstrument& instrument_;
+    TickSource& ticks_;
+    MessageSink& messages_;
+    AlignView* view_ = nullptr;
+    Recorder recorder_;
+    AlignTargets targets_;
+
+    Step step_ = Step::Idle;
+    std::deque<AlignPoint> queue_;
+    Point cur_;
+    std::optional<AlignSearch> search_;
+    double stageTarget_ = 0;  // TXF: the frequency of the present step
+    AlignmentRecord rec_;
+    bool recOpen_ = false;     // rec_ is not yet in the results
+    int16_t value_ = 0;        // the value being sent or read
+    bool verifying_ = false;   // the fresh reading at the best value
+    bool tableCheck_ = false;  // TXF: the reading once the whole table is written
+    bool awaitStart_ = false;  // TXF: the procedure puts its starting setting on the console
+    bool txfStarted_ = false;  // TXF: the procedure has begun, so the table is put back
+    bool pausing_ = false;     // the key-up question after MaxKeyTime
+    bool restoring_ = false;
+    Ending ending_ = Ending::None;
+    std::string outcome_;
+    int32_t since_ = 0;     // when the present step began
+    int32_t keyedAt_ = 0;   // when the carrier was seen
+    unsigned reading_ = 0;  // the reading awaited; a late one of an earlier request is dropped
+    bool awaiting_ = false;
+    bool advancing_ = false;
+    bool dirty_ = false;          // something happened that the steps have not looked at yet
+    std::shared_ptr<int> alive_;  // readings arriving after the run is gone are dropped
+    std::vector<AlignmentRecord> results_;
+    std::vector<std::string> summary_;
+};
+
+}  // namespace kv7
