@@ -1,5 +1,7 @@
 #include "model/operation_controller.h"
 
+#include <stdexcept>
+
 #include "model/constants_file.h"
 #include "model/eeprom_map.h"
 #include "model/form_layout.h"
@@ -112,6 +114,17 @@ ConnectionState clsIndOp_RigKV7::connectionState() const {
     if (opStep_ <= OperationStep::CloneRead) return ConnectionState::Connecting;
     if (opStep_ <= OperationStep::CycleEnd) return ConnectionState::Monitoring;
     return ConnectionState::ShowingParameters;
+}
+
+std::optional<double> clsIndOp_RigKV7::selectedTxFrequencyHz() const {
+    if (opStep_ <= OperationStep::CloneRead) return std::nullopt;
+    if (!myIndEep_->RigKV7Eep_GetChAppear(curCh_) || myIndEep_->Check_Inh(TxFreqBlockAdr(curCh_)))
+        return std::nullopt;
+    try {
+        return myIndEep_->RigKV7Eep_GetChFreqTxReal(curCh_);
+    } catch (const std::invalid_argument&) {
+        return std::nullopt;  // not BCD: no frequency to speak of
+    }
 }
 
 bool clsIndOp_RigKV7::atRest() const {

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "console/console.h"
@@ -82,6 +83,11 @@ class clsIndOp_RigKV7 : public OperationController,
     bool RigKV7Prop_Shielding() const;
     bool RigKV7Prop_EditEnabled() const;
     bool RigKV7Prop_DispPara() const;
+
+    // The transmit frequency in Hz of the memory channel last selected on the radio, from the
+    // image; none before a clone read has completed, for an empty channel or an inhibited
+    // transmit side. What the test set's frequency error is measured against.
+    std::optional<double> selectedTxFrequencyHz() const;
 
     // Told of every completed clone read and every reset; none by default.
     void setCloneReadObserver(CloneReadObserver* o) { cloneReadObserver_ = o; }
