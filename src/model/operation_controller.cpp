@@ -117,14 +117,13 @@ ConnectionState clsIndOp_RigKV7::connectionState() const {
 }
 
 std::optional<double> clsIndOp_RigKV7::selectedTxFrequencyHz() const {
-    if (!RigKV7Prop_EditEnabled() || curCh_ < 0 || curCh_ > 39) return std::nullopt;
-    if (myIndEep_->Check_Inh(TxFreqBlockAdr(curCh_))) return std::nullopt;
+    if (opStep_ <= OperationStep::CloneRead) return std::nullopt;
+    if (!myIndEep_->RigKV7Eep_GetChAppear(curCh_) || myIndEep_->Check_Inh(TxFreqBlockAdr(curCh_)))
+        return std::nullopt;
     try {
-        const int32_t hz = myIndEep_->RigKV7Eep_GetChFreqTxReal(curCh_);
-        if (hz <= 0) return std::nullopt;
-        return static_cast<double>(hz);
+        return myIndEep_->RigKV7Eep_GetChFreqTxReal(curCh_);
     } catch (const std::invalid_argument&) {
-        return std::nullopt;  // not a decimal frequency: the channel line shows it invalid
+        return std::nullopt;  // not BCD: no frequency to speak of
     }
 }
 

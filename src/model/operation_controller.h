@@ -84,6 +84,11 @@ class clsIndOp_RigKV7 : public OperationController,
     bool RigKV7Prop_EditEnabled() const;
     bool RigKV7Prop_DispPara() const;
 
+    // The transmit frequency in Hz of the memory channel last selected on the radio, from the
+    // image; none before a clone read has completed, for an empty channel or an inhibited
+    // transmit side. What the test set's frequency error is measured against.
+    std::optional<double> selectedTxFrequencyHz() const;
+
     // Told of every completed clone read and every reset; none by default.
     void setCloneReadObserver(CloneReadObserver* o) { cloneReadObserver_ = o; }
     // Told of everything worth keeping of a connection; nullptr: nobody listens.
@@ -91,9 +96,6 @@ class clsIndOp_RigKV7 : public OperationController,
 
     // What the alignment watches and asks of the running connection.
     bool tcxoMode() const { return tcxoMode_; }
-    // The transmit frequency of the selected memory channel; none before a clone read, for an
-    // inhibited or unreadable frequency.
-    std::optional<double> selectedTxFrequencyHz() const;
     // The cycle has sent every changed item and let its pause pass.
     bool changesSent() const;
     // The TXF procedure transmits with this setting (its window of the table written).

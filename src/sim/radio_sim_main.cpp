@@ -14,12 +14,16 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "protocol/tick.h"
 #include "sim/sim_options.h"
 #include "sim/sim_radio.h"
+#include "sim/sim_test_set.h"
+#include "sim/sim_transmitter.h"
+#include "sim/test_set_server.h"
 #include "store/common.h"
 
 namespace {
@@ -83,16 +87,21 @@ timespec unitsToTimespec(int64_t units) {
     return timespec{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
 }
 
-// Serves whoever holds the slave side until a signal asks to stop. With a paced intake the
-// program's bytes are read off the terminal one at a time, each when the line has carried the
-// one before: what the program has written but the line has not carried yet stays in the
-// terminal's queue, where the program's own flush can still destroy it.
-int serve(int master, kv7::sim::SimRadio& radio, bool verbose) {
+// Serves whoever holds the slave side until a signal asks to stop, and the test set's clients
+// beside it. With a paced intake the program's bytes are read off the terminal one at a time,
+// each when the line has carried the one before: what the program has written but the line has
+// not carried yet stays in the terminal's queue, where the program's own flush can still destroy
+// it.
+int serve(int master, kv7::sim::SimRadio& radio, kv7::sim::TestSetServer* testSet, bool verbose) {
     const bool paced = radio.options().pacedIntake;
     bool connected = false;
     kv7::ByteString unsent;  // due bytes the terminal did not take yet
     std::vector<uint8_t> buf(4096);
+    std::vector<pollfd> fds;
     while (!stopRequested) {
+        fds.clear();
+        bool takeIn = false;
+        int64_t wait = kv7::sim::kLineUnitsPerSecond / 20;
         if (!connected) {
             // Nobody holds the slave: the master reports a hang-up without end, so look again
             // at a slow pace instead of waiting on it. Bytes written now would greet the next
@@ -105,21 +114,27 @@ int serve(int master, kv7::sim::SimRadio& radio, bool verbose) {
                 continue;
             }
             radio.takeDue();
-            poll(nullptr, 0, 50);
-            continue;
+            fds.push_back({-1, 0, 0});
+        } else {
+            const int64_t next = radio.unitsUntilNext();
+            takeIn = !paced || radio.inboundPending() == 0;
+            wait = next < 0 ? kv7::sim::kLineUnitsPerSecond / 5 : next;
+            if (!unsent.empty())
+                wait = std::min<int64_t>(wait, kv7::sim::kLineUnitsPerSecond / 100);
+            fds.push_back(
+                {master, static_cast<short>((takeIn ? POLLIN : 0) | (unsent.empty() ? 0 : POLLOUT)),
+                 0});
         }
-        const int64_t next = radio.unitsUntilNext();
-        const bool takeIn = !paced || radio.inboundPending() == 0;
-        int64_t wait = next < 0 ? kv7::sim::kLineUnitsPerSecond / 5 : next;
-        if (!unsent.empty()) wait = std::min<int64_t>(wait, kv7::sim::kLineUnitsPerSecond / 100);
+        if (testSet != nullptr) testSet->addPollFds(fds);
         const timespec timeout = unitsToTimespec(wait);
-        pollfd p{master, static_cast<short>((takeIn ? POLLIN : 0) | (unsent.empty() ? 0 : POLLOUT)),
-                 0};
-        const int n = ppoll(&p, 1, &timeout, nullptr);
+        const int n = ppoll(fds.data(), fds.size(), &timeout, nullptr);
         if (n < 0) {
             if (errno == EINTR) continue;
             return 1;
         }
+        if (testSet != nullptr) testSet->handle(fds);
+        if (!connected) continue;
+        pollfd& p = fds[0];
         if (takeIn && (p.revents & POLLIN)) {
             const ssize_t got = read(master, buf.data(), paced ? 1 : buf.size());
             if (got > 0) {
@@ -204,7 +219,20 @@ int main(int argc, char** argv) {
         if (cl.verbose) std::cerr << line << '\n';
         if (frameLog.is_open()) frameLog << line << std::endl;
     });
-    const int rc = serve(master, radio, cl.verbose);
+    // The transmitter and the test set that measures it, when asked for.
+    SimTransmitter transmitter(radio, ticks);
+    std::unique_ptr<TestSetServer> testSet;
+    if (cl.testSetPort >= 0) {
+        testSet = std::make_unique<TestSetServer>([&] { return transmitter.emission(); },
+                                                  cl.testSetFault);
+        if (!testSet->listen(static_cast<uint16_t>(cl.testSetPort), error)) {
+            std::cerr << "kv7-radio-sim: test set: " << error << '\n';
+            close(master);
+            return 1;
+        }
+        std::cout << "test-set 127.0.0.1:" << testSet->port() << std::endl;
+    }
+    const int rc = serve(master, radio, testSet.get(), cl.verbose);
     close(master);
     return rc;
 }

@@ -154,6 +154,25 @@ bool parseSimArguments(const std::vector<std::string>& args, SimCommandLine& out
             if (!value(v)) return false;
             if (!parseInt(v, 0, INT64_MAX, n)) return bad(v);
             f.cutAfterBytes = n;
+        } else if (a == "--ptt") {
+            if (!value(v)) return false;
+            if (v != "on" && v != "off") return bad(v);
+            o.ptt = v == "on";
+        } else if (a == "--ptt-release-after") {
+            if (!value(v)) return false;
+            if (!parseDouble(v, o.pttReleaseAfterS) || o.pttReleaseAfterS < 0 ||
+                o.pttReleaseAfterS > 86400)
+                return bad(v);
+        } else if (a == "--test-set") {
+            if (!value(v)) return false;
+            if (!parseInt(v, 0, 65535, n)) return bad(v);
+            out.testSetPort = static_cast<int32_t>(n);
+        } else if (a == "--test-set-silent") {
+            out.testSetFault = SimTestSetFault::Silent;
+        } else if (a == "--test-set-garbage") {
+            out.testSetFault = SimTestSetFault::Garbage;
+        } else if (a == "--test-set-error") {
+            out.testSetFault = SimTestSetFault::Error;
         } else if (a == "--fault-wrong-model") {
             o.modelCode = "2252";
         } else if (a == "--fault-sub-name") {
@@ -192,6 +211,19 @@ std::string simUsage() {
          "  --plateau STAGE:LO:WIDTH\n"
          "                        BPF stage 1..4 peaks for settings LO..LO+WIDTH-1\n"
          "                        (default 10:5 for every stage)\n"
+         "\n"
+         "Transmitter and test set:\n"
+         "  --ptt on|off          key the transmitter from the start (default off); keyed, it\n"
+         "                        radiates on the selected channel with the power, frequency\n"
+         "                        and deviation its adjustment values give\n"
+         "  --ptt-release-after S release the key after S seconds\n"
+         "  --test-set PORT       serve a simulated test set (SCPI, Generic SCPI profile) on\n"
+         "                        127.0.0.1:PORT that measures the transmitter; PORT 0 takes a\n"
+         "                        free port. Either way the second line printed is\n"
+         "                        \"test-set 127.0.0.1:PORT\"\n"
+         "  --test-set-silent     the test set takes every command and answers nothing\n"
+         "  --test-set-garbage    the test set answers every query with random bytes\n"
+         "  --test-set-error      the test set's SYST:ERR? always reports -113\n"
          "\n"
          "Faults (clone read blocks count from 0, block K holds addresses 16K..16K+15):\n"
          "  --fault-no-echo       no echo of the program's bytes\n"

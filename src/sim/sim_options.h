@@ -21,6 +21,14 @@ struct SimFaults {
     int64_t cutAfterBytes = -1;  // after this many bytes on the line: silent and deaf
 };
 
+// How the simulated test set misbehaves on request.
+enum class SimTestSetFault {
+    None,
+    Silent,   // takes every command, answers nothing
+    Garbage,  // answers every query with a line of random bytes
+    Error,    // SYST:ERR? always reports -113,"Undefined header"
+};
+
 // The BPF stage's best SD reading is given by settings lo to lo + width - 1.
 struct Plateau {
     int16_t lo = 10;
@@ -53,6 +61,11 @@ struct SimOptions {
     double txfCenter = 128.0;
     double crystalOffsetPpm = -1.5;
 
+    // The transmitter: keyed from the start (the push-to-talk held down), released after that
+    // many seconds when not negative.
+    bool ptt = false;
+    double pttReleaseAfterS = -1;
+
     SimFaults faults;
 };
 
@@ -66,6 +79,8 @@ struct SimCommandLine {
     bool help = false;
     bool verbose = false;      // frames received, on standard error
     std::string frameLogFile;  // every frame received, one line each; empty: none
+    int32_t testSetPort = -1;  // the simulated test set on 127.0.0.1; 0: any free port; -1: none
+    SimTestSetFault testSetFault = SimTestSetFault::None;
 };
 bool parseSimArguments(const std::vector<std::string>& args, SimCommandLine& out,
                        std::string& error);

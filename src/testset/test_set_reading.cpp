@@ -17,16 +17,20 @@ bool isInvalidValue(double v, const std::vector<double>& invalid) {
     return false;
 }
 
-std::string quoted(const std::string& s) {
+}  // namespace
+
+std::string PrintableText(const std::string& text, size_t max) {
     std::string out;
-    for (char c : s.substr(0, kShownReply)) {
+    for (char c : text.substr(0, max)) {
         const auto u = static_cast<unsigned char>(c);
         out += (u < 0x20 || u >= 0x7F) ? '?' : c;
     }
-    return "'" + out + (s.size() > kShownReply ? "...'" : "'");
+    return out;
 }
 
-}  // namespace
+std::string QuotedReply(const std::string& s) {
+    return "'" + PrintableText(s, kShownReply) + (s.size() > kShownReply ? "...'" : "'");
+}
 
 double ToBaseUnit(double value, Unit unit) {
     switch (unit) {
@@ -55,7 +59,7 @@ Reading ParseReading(const std::string& reply, const QuantityProfile& q) {
     const std::string field = reply.substr(from, comma == std::string::npos ? comma : comma - from);
     const std::optional<double> v = ParseNumber(field);
     if (!v) {
-        r.reason = "the reply " + quoted(reply) + " is not a number";
+        r.reason = "the reply " + QuotedReply(reply) + " is not a number";
         return r;
     }
     if (isInvalidValue(*v, q.invalid)) {
@@ -64,7 +68,7 @@ Reading ParseReading(const std::string& reply, const QuantityProfile& q) {
     }
     const double base = ToBaseUnit(*v, q.unit);
     if (!std::isfinite(base)) {
-        r.reason = "the reply " + quoted(reply) + " is out of range";
+        r.reason = "the reply " + QuotedReply(reply) + " is out of range";
         return r;
     }
     r.valid = true;

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <string>
 
 #include "testset/test_set_profile.h"
@@ -14,6 +15,14 @@ struct Reading {
 
 // The reading in one reply line of the instrument, of any length or content.
 Reading ParseReading(const std::string& reply, const QuantityProfile& q);
+
+// At most max characters of an instrument's text, control characters and bytes beyond ASCII
+// shown as '?'.
+std::string PrintableText(const std::string& text, size_t max);
+
+// An instrument's text as a message may quote it: at most 40 characters, control characters and
+// bytes beyond ASCII shown as '?', in single quotes.
+std::string QuotedReply(const std::string& text);
 
 // The value in the unit's base: W for power units, Hz for frequency units.
 double ToBaseUnit(double value, Unit unit);

@@ -46,6 +46,14 @@ TEST(SimOptions, EachOptionSetsItsField) {
         {{"--fault-wrong-model"}, [](auto& c) { return c.options.modelCode == "2252"; }},
         {{"--fault-sub-name"}, [](auto& c) { return c.options.subName == "0300"; }},
         {{"--verbose", "--help"}, [](auto& c) { return c.verbose && c.help; }},
+        {{"--ptt", "on"}, [](auto& c) { return c.options.ptt; }},
+        {{"--ptt-release-after", "2.5"}, [](auto& c) { return c.options.pttReleaseAfterS == 2.5; }},
+        {{"--test-set", "0"}, [](auto& c) { return c.testSetPort == 0; }},
+        {{"--test-set-silent"},
+         [](auto& c) { return c.testSetFault == SimTestSetFault::Silent && c.testSetPort < 0; }},
+        {{"--test-set-garbage"},
+         [](auto& c) { return c.testSetFault == SimTestSetFault::Garbage; }},
+        {{"--test-set-error"}, [](auto& c) { return c.testSetFault == SimTestSetFault::Error; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[0]);
@@ -73,6 +81,9 @@ TEST(SimOptions, BadArgumentsAreRefusedWithAReason) {
         {"--fault-gap", "320"},
         {"--temperature", "warm"},
         {"--fault-cut-after", "-1"},
+        {"--ptt", "yes"},
+        {"--ptt-release-after", "-1"},
+        {"--test-set", "65536"},
     };
     for (const auto& args : cases) {
         SimCommandLine cl;

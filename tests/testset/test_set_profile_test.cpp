@@ -27,7 +27,7 @@ TEST(TestSetProfile, AProfileInDbmAndKhzReadsInWattsAndHertz) {
 
     struct Row {
         Quantity q;
-        const char* reply;
+        std::string reply;  // owned: a pointer into a temporary would dangle
         bool valid;
         double value;
     };
@@ -41,14 +41,14 @@ TEST(TestSetProfile, AProfileInDbmAndKhzReadsInWattsAndHertz) {
         {Quantity::Deviation, "9.91E+37", false, 0},
         {Quantity::Deviation, "2,5", true, 2000.0},  // field 1 of "2,5"
         {Quantity::Deviation, "nan", false, 0},
-        {Quantity::Deviation, std::string(100000, '7').c_str(), false, 0},
+        {Quantity::Deviation, std::string(100000, '7'), false, 0},
         {Quantity::Deviation, "\x01\xff garbage", false, 0},
     };
     for (const Row& r : rows) {
         const Reading got = ParseReading(r.reply, *t.of(r.q));
-        EXPECT_EQ(got.valid, r.valid) << r.reply << ": " << got.reason;
+        EXPECT_EQ(got.valid, r.valid) << r.reply.substr(0, 40) << ": " << got.reason;
         if (r.valid) {
-            EXPECT_NEAR(got.value, r.value, r.value * 1e-4) << r.reply;
+            EXPECT_NEAR(got.value, r.value, r.value * 1e-4) << r.reply.substr(0, 40);
         } else {
             EXPECT_FALSE(got.reason.empty());
         }

@@ -1,0 +1,163 @@
+#include "testset/scpi_exchange.h"
+
+#include "testset/test_set_address.h"
+#include "testset/test_set_reading.h"
+
+namespace kv7 {
+
+std::string SecondsText(int32_t ms) {
+    std::string t = std::to_string(ms / 1000);
+    if (ms % 1000 != 0) {
+        std::string frac = std::to_string(1000 + ms % 1000).substr(1);
+        while (frac.back() == '0') frac.pop_back();
+        t += "." + frac;
+    }
+    return t + " s";
+}
+
+ScpiExchange::ScpiExchange(TestSetLink& link, TickSource& ticks, ScpiExchangeEvents& events,
+                           bool gpib, ScpiTiming timing)
+    : link_(link), events_(events), gpib_(gpib), timing_(timing), timer_(ticks) {
+    link_.setListener(this);
+}
+
+ScpiExchange::~ScpiExchange() {
+    link_.setListener(nullptr);
+    if (link_.isOpen()) link_.close();
+}
+
+void ScpiExchange::open(const std::vector<std::string>& prologue) {
+    if (state_ == State::Opening || state_ == State::Open) return;
+    queue_.clear();
+    inFlight_ = false;
+    partial_.clear();
+    overlong_ = false;
+    for (const std::string& c : prologue) command(c);
+    state_ = State::Opening;
+    timer_.setCounter(timing_.openTimeoutMs);
+    link_.open();
+}
+
+void ScpiExchange::close(const std::string& reason) {
+    if (state_ == State::Closed || state_ == State::Failed) return;
+    state_ = State::Closed;
+    link_.close();
+    endPending(reason);
+}
+
+void ScpiExchange::command(const std::string& text) {
+    queue_.push_back({text, nullptr});
+    send();
+}
+
+void ScpiExchange::query(const std::string& text, ReplyHandler handler) {
+    queue_.push_back({text, handler ? std::move(handler) : [](const ScpiReply&) {}});
+    send();
+}
+
+void ScpiExchange::task() {
+    if (state_ == State::Opening && timer_.counter() == 0) {
+        fail("The test set did not accept the connection within " +
+             SecondsText(timing_.openTimeoutMs) + ".");
+    } else if (state_ == State::Open && inFlight_ && timer_.counter() == 0) {
+        fail("The test set did not answer '" + asked_.text + "' within " +
+             SecondsText(timing_.queryTimeoutMs) + ".");
+    }
+}
+
+// Writes what is queued up to and including the next query, then waits for its answer.
+void ScpiExchange::send() {
+    while (state_ == State::Open && !inFlight_ && !queue_.empty()) {
+        Item item = std::move(queue_.front());
+        queue_.pop_front();
+        const bool isQuery = static_cast<bool>(item.handler);
+        if (isQuery) {
+            asked_ = std::move(item);
+            inFlight_ = true;
+            timer_.setCounter(timing_.queryTimeoutMs);
+        }
+        std::string bytes = (isQuery ? asked_.text : item.text) + "\n";
+        if (isQuery && gpib_) bytes += std::string(kGpibRead) + "\n";
+        link_.write(bytes);  // a failure reported from inside ends the loop
+    }
+}
+
+void ScpiExchange::onLinkOpened() {
+    if (state_ != State::Opening) return;
+    state_ = State::Open;
+    events_.onExchangeOpened();
+    send();
+}
+
+void ScpiExchange::onLinkReceived(const std::string& bytes) {
+    size_t from = 0;
+    while (state_ == State::Open && from < bytes.size()) {
+        const size_t nl = bytes.find('\n', from);
+        const size_t end = nl == std::string::npos ? bytes.size() : nl;
+        for (size_t i = from; i < end && !overlong_; ++i) {
+            if (bytes[i] == '\r') continue;
+            if (partial_.size() == kMaxReplyLength) {
+                overlong_ = true;  // the rest of this line is dropped as it comes
+                partial_.clear();
+                break;
+            }
+            partial_ += bytes[i];
+        }
+        from = end + 1;
+        if (nl == std::string::npos) break;
+        const std::string line = std::move(partial_);
+        const bool tooLong = overlong_;
+        partial_.clear();
+        overlong_ = false;
+        takeLine(line, tooLong);
+    }
+}
+
+void ScpiExchange::takeLine(const std::string& line, bool tooLong) {
+    if (line.empty() && !tooLong) return;  // a blank line answers nothing
+    if (!inFlight_) {
+        return fail("The test set sent " + QuotedReply(line) + " without being asked.");
+    }
+    ReplyHandler handler = std::move(asked_.handler);
+    inFlight_ = false;
+    ScpiReply reply;
+    if (tooLong) {
+        reply.fault = "the reply is longer than " + std::to_string(kMaxReplyLength) + " characters";
+    } else {
+        reply.line = line;
+    }
+    send();
+    handler(reply);
+}
+
+void ScpiExchange::onLinkError(const std::string& message) {
+    std::string why = message;
+    while (!why.empty() && (why.back() == '.' || why.back() == ' ')) why.pop_back();
+    if (state_ == State::Opening) {
+        fail("The test set cannot be reached: " + why + ".");
+    } else if (state_ == State::Open) {
+        fail("The connection to the test set broke: " + why + ".");
+    }
+}
+
+void ScpiExchange::fail(const std::string& message) {
+    if (state_ == State::Closed || state_ == State::Failed) return;
+    state_ = State::Failed;
+    link_.close();
+    events_.onExchangeFailed(message);
+    endPending(message);
+}
+
+void ScpiExchange::endPending(const std::string& fault) {
+    std::deque<Item> pending = std::move(queue_);
+    queue_.clear();
+    if (inFlight_) pending.push_front(std::move(asked_));
+    inFlight_ = false;
+    partial_.clear();
+    overlong_ = false;
+    for (Item& item : pending) {
+        if (item.handler) item.handler({{}, fault});
+    }
+}
+
+}  // namespace kv7

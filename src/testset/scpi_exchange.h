@@ -1,0 +1,99 @@
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "protocol/tick.h"
+#include "testset/test_set_link.h"
+
+namespace kv7 {
+
+// The answer to one query: its line without the line end, or why there is none.
+struct ScpiReply {
+    std::string line;
+    std::string fault;  // "the reply is longer than 4096 characters", the connection's end
+    bool ok() const { return fault.empty(); }
+};
+
+// What the exchange tells its owner about the connection as a whole.
+class ScpiExchangeEvents {
+  public:
+    virtual ~ScpiExchangeEvents() = default;
+    virtual void onExchangeOpened() = 0;
+    // The connection is over: a time-out, the link's error, a line nobody asked for.
+    virtual void onExchangeFailed(const std::string& message) = 0;
+};
+
+struct ScpiTiming {
+    int32_t queryTimeoutMs = 2000;
+    int32_t openTimeoutMs = 5000;
+};
+
+inline constexpr size_t kMaxReplyLength = 4096;
+
+// Commands and queries to the test set over one link, one query at a time. Each goes out as
+// "text\n" (a GPIB adapter is told "++read eoi" after a query); the answer is the next line.
+// Time runs on the tick source, polled from task() on the program's heartbeat. A query that
+// is not answered in time ends the connection, so a late answer can never be taken for the
+// answer to a later query.
+//
+// Handlers run on the program's thread from the link's reports or from task(). A handler may
+// queue more, or close the exchange, but must not destroy it.
+class ScpiExchange : private TestSetLinkListener {
+  public:
+    using ReplyHandler = std::function<void(const ScpiReply&)>;
+    enum class State { Closed, Opening, Open, Failed };
+
+    ScpiExchange(TestSetLink& link, TickSource& ticks, ScpiExchangeEvents& events, bool gpib,
+                 ScpiTiming timing = {});
+    ~ScpiExchange() override;
+    ScpiExchange(const ScpiExchange&) = delete;
+    ScpiExchange& operator=(const ScpiExchange&) = delete;
+
+    // Opens the link; the prologue goes out first once it is open.
+    void open(const std::vector<std::string>& prologue = {});
+    // Ends the connection; every query still waiting is answered with the reason as its fault.
+    void close(const std::string& reason = "The test set was disconnected.");
+
+    void command(const std::string& text);
+    void query(const std::string& text, ReplyHandler handler);
+    void task();
+
+    State state() const { return state_; }
+    // Nothing waiting and nothing asked.
+    bool idle() const { return queue_.empty() && !inFlight_; }
+
+  private:
+    struct Item {
+        std::string text;
+        ReplyHandler handler;  // none: a command
+    };
+
+    void onLinkOpened() override;
+    void onLinkReceived(const std::string& bytes) override;
+    void onLinkError(const std::string& message) override;
+
+    void send();
+    void takeLine(const std::string& line, bool tooLong);
+    void fail(const std::string& message);
+    void endPending(const std::string& fault);
+
+    TestSetLink& link_;
+    ScpiExchangeEvents& events_;
+    bool gpib_;
+    ScpiTiming timing_;
+    clsCmcTick timer_;
+    State state_ = State::Closed;
+    std::deque<Item> queue_;
+    bool inFlight_ = false;
+    Item asked_;
+    std::string partial_;
+    bool overlong_ = false;  // the line being received passed the limit; the rest is dropped
+};
+
+// "2 s", "2.5 s": a time-out as the messages give it.
+std::string SecondsText(int32_t ms);
+
+}  // namespace kv7

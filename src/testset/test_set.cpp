@@ -1,0 +1,300 @@
+#include "testset/test_set.h"
+
+#include <cmath>
+
+#include "testset/test_set_number.h"
+
+namespace kv7 {
+
+namespace {
+
+constexpr const char* kErrorQuery = "SYST:ERR?";
+constexpr size_t kMaxIdentity = 200;
+constexpr const char* kNoTxFrequency =
+    "there is no transmit frequency to measure against (read the radio and select a channel)";
+
+bool usesFrequency(const QuantityProfile& qp) {
+    for (const std::string& c : qp.setup) {
+        if (c.find("{FREQ_") != std::string::npos) return true;
+    }
+    return false;
+}
+
+std::string joined(const std::vector<std::string>& commands) {
+    std::string out;
+    for (const std::string& c : commands) out += (out.empty() ? "" : " | ") + c;
+    return out;
+}
+
+Reading noReading(const std::string& reason) {
+    Reading r;
+    r.reason = reason;
+    return r;
+}
+
+// Collects the answers of one measurement: the error check after its setup, if any, and the
+// readings it averages.
+struct Collector {
+    QuantityProfile qp;
+    int remaining = 0;
+    int valid = 0;
+    double sum = 0;
+    std::string reason;  // the first thing that spoilt it
+    TestSet::ReadingHandler done;
+
+    void spoil(const std::string& why) {
+        if (reason.empty()) reason = why;
+    }
+    void takeErrorCheck(const ScpiReply& reply, const std::string& setup) {
+        if (!reply.ok()) {
+            spoil(reply.fault);
+        } else if (const std::optional<long> code = ScpiErrorCode(reply.line); !code) {
+            spoil("the answer to SYST:ERR? is not an error report: " + QuotedReply(reply.line));
+        } else if (*code != 0) {
+            spoil("the test set reports " + QuotedReply(reply.line) + " after '" + setup + "'");
+        }
+        finishOne();
+    }
+    void takeReading(const ScpiReply& reply) {
+        if (!reply.ok()) {
+            spoil(reply.fault);
+        } else if (const Reading r = ParseReading(reply.line, qp); !r.valid) {
+            spoil(r.reason);
+        } else {
+            sum += r.value;
+            ++valid;
+        }
+        finishOne();
+    }
+    void finishOne() {
+        if (--remaining > 0) return;
+        Reading r;
+        if (reason.empty() && valid > 0) {
+            r.valid = true;
+            r.value = sum / valid;
+        } else {
+            r.reason = reason;
+        }
+        done(r);
+    }
+};
+
+}  // namespace
+
+std::optional<long> ScpiErrorCode(const std::string& reply) {
+    const std::optional<double> v = ParseNumber(reply.substr(0, reply.find(',')));
+    if (!v || *v != std::floor(*v) || std::fabs(*v) > 1e6) return std::nullopt;
+    return static_cast<long>(*v);
+}
+
+TestSet::TestSet(TestSetLinkFactory& links, TickSource& ticks, ScpiTiming timing)
+    : links_(links), ticks_(ticks), timing_(timing), profiles_{GenericScpiProfile()} {}
+
+TestSet::~TestSet() = default;
+
+void TestSet::setProfiles(std::vector<TestSetProfile> profiles) {
+    profiles_ = std::move(profiles);
+}
+
+bool TestSet::connect(const std::string& addressText, const std::string& profileName) {
+    disconnect();
+    const AddressParse a = ParseTestSetAddress(addressText);
+    if (!a.address) {
+        enter(State::Failed, a.error);
+        return false;
+    }
+    address_ = a.address->text();
+    bool known = profileName.empty();
+    for (const TestSetProfile& p : profiles_) known = known || p.name == profileName;
+    if (!known) {
+        enter(State::Failed, "No test set profile is named '" + profileName + "'.");
+        return false;
+    }
+    chosenName_ = profileName;
+    connection_.link = links_.createLink(*a.address);
+    if (!connection_.link) {
+        enter(State::Failed, "The test set at " + address_ + " cannot be opened here.");
+        return false;
+    }
+    ScpiExchangeEvents& events = *this;
+    connection_.exchange = std::make_unique<ScpiExchange>(*connection_.link, ticks_, events,
+                                                          a.address->gpib(), timing_);
+    enter(State::Opening);
+    connection_.exchange->open(GpibPrologue(*a.address));
+    return state_ != State::Failed;
+}
+
+void TestSet::disconnect() {
+    if (connection_.exchange) {
+        // Any measurement still waiting hears of it; the objects live until the next task(),
+        // as this may run inside one of their own reports.
+        connection_.exchange->close();
+        retired_.push_back(std::move(connection_));
+        connection_ = {};
+    }
+    identity_.clear();
+    profile_.reset();
+    configured_.reset();
+    enter(State::Disconnected);
+}
+
+void TestSet::task() {
+    retired_.clear();
+    std::vector<std::function<void()>> due = std::move(deferred_);
+    deferred_.clear();
+    for (auto& call : due) call();
+    if (connection_.exchange) connection_.exchange->task();
+}
+
+void TestSet::later(std::function<void()> call) {
+    deferred_.push_back(std::move(call));
+}
+
+void TestSet::enter(State s, const std::string& message) {
+    state_ = s;
+    message_ = message;
+}
+
+std::string TestSet::stateText() const {
+    switch (state_) {
+        case State::Disconnected: return "Disconnected";
+        case State::Opening: return "Connecting to " + address_;
+        case State::Identifying: return "Identifying the test set at " + address_;
+        case State::SettingUp: return "Setting up " + profile_->name + " at " + address_;
+        case State::Ready: return "Connected to " + address_ + " (" + profile_->name + ")";
+        case State::Failed: return message_;
+    }
+    return {};
+}
+
+const TestSetProfile* TestSet::profile() const {
+    return profile_ ? &*profile_ : nullptr;
+}
+
+// ---- the connection's steps ----
+
+void TestSet::onExchangeOpened() {
+    enter(State::Identifying);
+    connection_.exchange->query("*IDN?", [this](const ScpiReply& r) { advance(r); });
+}
+
+void TestSet::onExchangeFailed(const std::string& message) {
+    enter(State::Failed, message);
+}
+
+void TestSet::advance(const ScpiReply& reply) {
+    if (state_ != State::Identifying && state_ != State::SettingUp) return;  // over already
+    if (!reply.ok()) {
+        const std::string asked = state_ == State::Identifying ? "*IDN?" : kErrorQuery;
+        enter(State::Failed,
+              "The test set's answer to " + asked + " is unusable: " + reply.fault + ".");
+        connection_.exchange->close(message_);
+        return;
+    }
+    switch (state_) {
+        case State::Identifying: chooseProfile(reply.line); return;
+        case State::SettingUp: checkSetup(reply.line); return;
+        default: return;
+    }
+}
+
+void TestSet::chooseProfile(const std::string& idn) {
+    identity_ = PrintableText(idn, kMaxIdentity);  // shown in the window
+    const TestSetProfile* chosen = nullptr;
+    for (const TestSetProfile& p : profiles_) {
+        const bool fits = chosenName_.empty() ? ProfileMatches(p, idn) : p.name == chosenName_;
+        if (fits && chosen == nullptr) chosen = &p;
+    }
+    profile_ = chosen != nullptr ? *chosen : GenericScpiProfile();
+    configured_.reset();
+    enter(State::SettingUp);
+    for (const std::string& c : profile_->setup) connection_.exchange->command(c);
+    connection_.exchange->query(kErrorQuery, [this](const ScpiReply& r) { advance(r); });
+}
+
+void TestSet::checkSetup(const std::string& errorReply) {
+    const std::optional<long> code = ScpiErrorCode(errorReply);
+    if (code && *code == 0) return enter(State::Ready);
+    if (!code) {
+        enter(State::Failed, "The test set's answer to SYST:ERR? is not an error report: " +
+                                 QuotedReply(errorReply) + ".");
+    } else {
+        const std::string setup =
+            profile_->setup.empty() ? std::string("*IDN?") : joined(profile_->setup);
+        enter(State::Failed, "The test set reports " + QuotedReply(errorReply) + " after '" +
+                                 setup + "' (profile " + profile_->name + ").");
+    }
+    connection_.exchange->close(message_);
+}
+
+// ---- measuring ----
+
+bool TestSet::needsSetup(Quantity q, const QuantityProfile& qp,
+                         std::optional<double> txFreqHz) const {
+    if (qp.setup.empty()) return false;
+    if (configured_ != q) return true;
+    return usesFrequency(qp) && configuredFreqHz_ != txFreqHz;
+}
+
+bool TestSet::measure(Quantity q, std::optional<double> txFreqHz, ReadingHandler done) {
+    if (state_ != State::Ready || !profile_->of(q)) return false;
+    const QuantityProfile& qp = *profile_->of(q);
+    if (usesFrequency(qp) && !txFreqHz) {
+        later([done] { done(noReading(kNoTxFrequency)); });
+        return true;
+    }
+    auto c = std::make_shared<Collector>();
+    c->qp = qp;
+    c->done = std::move(done);
+    c->remaining = qp.average;
+    ScpiExchange& x = *connection_.exchange;
+    if (needsSetup(q, qp, txFreqHz)) {
+        std::vector<std::string> setup;
+        for (const std::string& s : qp.setup) setup.push_back(ExpandFrequency(s, *txFreqHz));
+        ++c->remaining;
+        configured_ = q;
+        configuredFreqHz_ = usesFrequency(qp) ? txFreqHz : std::nullopt;
+        for (const std::string& s : setup) x.command(s);
+        x.query(kErrorQuery,
+                [c, s = joined(setup)](const ScpiReply& r) { c->takeErrorCheck(r, s); });
+    }
+    for (int i = 0; i < qp.average; ++i) {
+        x.query(qp.query, [c](const ScpiReply& r) { c->takeReading(r); });
+    }
+    return true;
+}
+
+bool TestSet::measureFrequency(std::optional<double> txFreqHz, FrequencyHandler done) {
+    if (state_ != State::Ready) return false;
+    const bool hasError = profile_->of(Quantity::FreqError).has_value();
+    const bool hasCarrier = profile_->of(Quantity::Frequency).has_value();
+    if (hasError && (txFreqHz || !hasCarrier)) {
+        if (!txFreqHz) {
+            later([done] { done({noReading(kNoTxFrequency), noReading(kNoTxFrequency)}); });
+            return true;
+        }
+        return measure(Quantity::FreqError, txFreqHz, [done, f = *txFreqHz](const Reading& r) {
+            FrequencyReading fr{r, r};
+            fr.carrier.value = f + r.value;
+            done(fr);
+        });
+    }
+    return measure(Quantity::Frequency, txFreqHz, [done, txFreqHz](const Reading& r) {
+        FrequencyReading fr{r, r};
+        if (!txFreqHz && r.valid) fr.error = noReading(kNoTxFrequency);
+        if (txFreqHz) fr.error.value = r.value - *txFreqHz;
+        done(fr);
+    });
+}
+
+int32_t TestSet::settleMs(Quantity q) const {
+    const TestSetProfile& p = profile_ ? *profile_ : GenericScpiProfile();
+    return p.of(q) ? p.of(q)->settleMs : 0;
+}
+
+double TestSet::carrierW() const {
+    const TestSetProfile& p = profile_ ? *profile_ : GenericScpiProfile();
+    return p.of(Quantity::Power)->carrierW;
+}
+
+}  // namespace kv7
