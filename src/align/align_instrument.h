@@ -23,6 +23,8 @@ class AlignInstrument {
     virtual int settleMs(Quantity q) const = 0;
     // Below this power there is no carrier.
     virtual double carrierW() const = 0;
+    // A run measures alone while it lasts: other readings of the instrument wait.
+    virtual void setRunActive(bool active) = 0;
 };
 
 }  // namespace kv7

@@ -56,6 +56,7 @@ bool AlignRun::start(const std::vector<AlignPoint>& points) {
     }
     results_.clear();
     summary_.clear();
+    instrument_.setRunActive(true);
     queue_.assign(points.begin(), points.end());
     beginPoint();
     return true;
@@ -122,6 +123,7 @@ void AlignRun::answer(bool ok) {
     step_ = Step::AwaitCarrier;
     since_ = ticks_.GetTickCount();
     progress("waiting for the carrier");
+    dirty_ = true;
     advance();
 }
 
@@ -339,6 +341,7 @@ void AlignRun::restored() {
 
 void AlignRun::finishRun() {
     step_ = Step::Idle;
+    instrument_.setRunActive(false);
     std::string text = "Alignment against the test set:";
     for (const std::string& l : summary_) text += "\n" + l;
     messages_.showMessage(text);

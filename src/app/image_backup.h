@@ -5,17 +5,17 @@
 #include <string>
 #include <vector>
 
-#include "model/clone_read_observer.h"
 #include "app/confirm_sink.h"
 #include "app/event_boundary.h"
+#include "model/clone_read_observer.h"
 #include "model/operation_controller_interface.h"
-#include "view/window_controls.h"
 #include "protocol/radio.h"
 #include "protocol/sequencer.h"
 #include "protocol/sequencer_hooks.h"
 #include "store/image_file.h"
 #include "store/message_sink.h"
 #include "store/profile_io.h"
+#include "view/window_controls.h"
 
 namespace kv7 {
 

@@ -2,12 +2,12 @@
 #include <cstdint>
 #include <string>
 
-#include "model/operation_controller_interface.h"
-#include "view/window_controls.h"
 #include "console/console.h"
+#include "model/operation_controller_interface.h"
 #include "protocol/sequencer.h"
 #include "serial/serial_link.h"
 #include "store/message_sink.h"
+#include "view/window_controls.h"
 
 namespace kv7 {
 

@@ -12,7 +12,9 @@ Program::Program(SerialPort& port, TickSource& ticks, MessageSink& messages, Bee
       seq_(link_, link_.qkv3D(), radio_, ticks),
       window_(link_, seq_, console_, view, sink_),
       controller_(seq_, radio_, console_, view, window_, ticks, beeper, constFilePath),
-      backup_(radio_, seq_, controller_, controller_, view, sink_, depth_, link_.profMain()) {
+      backup_(radio_, seq_, controller_, controller_, view, sink_, depth_, link_.profMain()),
+      testSet_(ticks, controller_, link_.profMain(), sink_),
+      align_(console_, controller_, testSet_, ticks, sink_, record_, constFilePath) {
     // The image backup passes the controller's sub-name judgement on and adds its own.
     seq_.setSubNameChecker(&backup_);
     controller_.setCloneReadObserver(&backup_);
@@ -34,7 +36,10 @@ StartResult Program::Main(const std::function<bool()>& anotherInstanceRunning) {
     StartResult result = StartResult::Failed;
     const EventOutcome outcome = boundary_.run("the start-up", [&] {
         result = kv7::Main(anotherInstanceRunning, sink_, link_, radio_, window_);
-        if (result == StartResult::Running) backup_.loadSettings();
+        if (result != StartResult::Running) return;
+        backup_.loadSettings();
+        testSet_.load();
+        align_.load();
     });
     if (outcome != EventOutcome::Completed) {
         // Half started: leave as a normal end would, without a second report.
@@ -48,6 +53,8 @@ EventOutcome Program::heartbeat() {
     return boundary_.runTick("the periodic task", [&] {
         link_.timSolid_Timer();
         backup_.task();
+        testSet_.task();
+        align_.task();
     });
 }
 
@@ -60,6 +67,12 @@ EventOutcome Program::commEvent(int commEvent) {
 
 EventOutcome Program::event(const std::string& what, const std::function<void()>& handler) {
     return boundary_.run(what, handler);
+}
+
+bool Program::readyToClose() {
+    if (!align_.run().running()) return true;
+    boundary_.run("closing during an alignment", [&] { align_.run().cancel(); });
+    return !align_.run().running();
 }
 
 std::string Program::settingsSaveFailure() {

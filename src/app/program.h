@@ -2,11 +2,12 @@
 #include <functional>
 #include <string>
 
+#include "app/align_station.h"
 #include "app/event_boundary.h"
 #include "app/image_backup.h"
 #include "app/main_window.h"
 #include "app/start.h"
-#include "view/window_controls.h"
+#include "app/test_set_station.h"
 #include "console/console.h"
 #include "model/operation_controller.h"
 #include "model/session_record.h"
@@ -16,6 +17,7 @@
 #include "serial/serial_link.h"
 #include "serial/serial_port.h"
 #include "store/message_sink.h"
+#include "view/window_controls.h"
 
 namespace kv7 {
 
@@ -53,6 +55,11 @@ class Program {
     MessageSink& messages() { return sink_; }
     const ModalDepth& modalDepth() const { return depth_; }
     ImageBackup& imageBackup() { return backup_; }
+    TestSetStation& testSet() { return testSet_; }
+    AlignStation& align() { return align_; }
+    // Closing must wait while an alignment puts its item back on the line: false (and the run
+    // told to end) until it has.
+    bool readyToClose();
     // After the end: empty when the settings were saved (or there was nothing to save), else
     // what the platform tells on standard error before it ends with a non-zero status.
     std::string settingsSaveFailure();
@@ -70,6 +77,8 @@ class Program {
     clsIndOp_RigKV7 controller_;
     ImageBackup backup_;
     SessionRecord record_;
+    TestSetStation testSet_;
+    AlignStation align_;
 };
 
 }  // namespace kv7

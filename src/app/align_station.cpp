@@ -1,0 +1,55 @@
+#include "app/align_station.h"
+
+#include <filesystem>
+
+#include "store/atomic_file.h"
+
+namespace kv7 {
+
+namespace {
+
+constexpr const char* kFileName = "Align.ini";
+constexpr size_t kMaxFileSize = 64 * 1024;
+
+}  // namespace
+
+AlignStation::AlignStation(clsConsole& console, clsIndOp_RigKV7& controller,
+                           TestSetStation& testSet, TickSource& ticks, MessageSink& messages,
+                           SessionRecord& record, std::string constFilePath)
+    : messages_(messages),
+      testSet_(testSet),
+      controller_(controller),
+      path_((std::filesystem::path(constFilePath).parent_path() / kFileName).string()),
+      instrument_(testSet.testSet(), testSet.monitor()),
+      run_(console, controller, instrument_, ticks, messages) {
+    run_.setRecorder([&record](const AlignmentRecord& r) { record.alignmentDone(r); });
+}
+
+void AlignStation::load() {
+    run_.setTargets({});
+    fault_.clear();
+    std::string text;
+    const FileReadResult read = readRegularFile(path_, kMaxFileSize, text);
+    if (read.error == FileReadError::Missing) return;  // no alignment offered
+    if (!read) {
+        fault_ = path_ + " cannot be read as a regular file.";
+    } else if (read.size > kMaxFileSize) {
+        fault_ = path_ + " has " + std::to_string(read.size) + " bytes; it may have at most " +
+                 std::to_string(kMaxFileSize) + ".";
+    } else {
+        const AlignTargetsParse p = ParseAlignTargets(text, path_);
+        if (p.targets) {
+            run_.setTargets(*p.targets);
+            return;
+        }
+        fault_ = p.error;
+    }
+    messages_.showMessage("The alignment targets are not used: " + fault_);
+}
+
+bool AlignStation::available() const {
+    return !run_.running() && controller_.RigKV7Prop_EditEnabled() &&
+           testSet_.testSet().state() == TestSet::State::Ready;
+}
+
+}  // namespace kv7

@@ -1,0 +1,72 @@
+#include "app/test_set_station.h"
+
+#include <filesystem>
+
+namespace kv7 {
+
+namespace {
+
+constexpr const char* kSection = "TESTSET";
+constexpr const char* kKeyAddress = "Address";
+constexpr const char* kKeyProfile = "Profile";
+constexpr const char* kFolder = "testsets";
+
+}  // namespace
+
+TestSetStation::TestSetStation(TickSource& ticks, const clsIndOp_RigKV7& controller,
+                               clsCmcProfileIO& settings, MessageSink& messages)
+    : settings_(settings),
+      messages_(messages),
+      testSet_(*this, ticks),
+      monitor_(testSet_, *this, [&controller] { return controller.selectedTxFrequencyHz(); }) {}
+
+std::string TestSetStation::profileFolder() const {
+    const std::filesystem::path file(settings_.FullPath());
+    return (file.parent_path() / kFolder).string();
+}
+
+void TestSetStation::load() {
+    profiles_.load(profileFolder());
+    testSet_.setProfiles(profiles_.profiles());
+    if (!profiles_.refused().empty()) {
+        std::string text = "These test-set profiles are not offered:";
+        for (const std::string& r : profiles_.refused()) text += "\n" + r;
+        messages_.showMessage(text);
+    }
+    settings_.setSection(kSection);
+    std::string v;
+    if (settings_.loadData(kKeyAddress, v, "")) address_ = v;
+    v.clear();
+    if (settings_.loadData(kKeyProfile, v, "")) profile_ = v;
+}
+
+bool TestSetStation::connect(const std::string& address, const std::string& profile) {
+    const bool started = testSet_.connect(address, profile);
+    if (started && (address != address_ || profile != profile_)) {
+        address_ = address;
+        profile_ = profile;
+        settings_.setSection(kSection);
+        settings_.saveData(kKeyAddress, ProfileValue(address_));
+        settings_.saveData(kKeyProfile, ProfileValue(profile_));
+    }
+    return started;
+}
+
+void TestSetStation::disconnect() {
+    testSet_.disconnect();
+}
+
+void TestSetStation::task() {
+    testSet_.task();
+    monitor_.task();
+}
+
+std::unique_ptr<TestSetLink> TestSetStation::createLink(const TestSetAddress& address) {
+    return links_ != nullptr ? links_->createLink(address) : nullptr;
+}
+
+void TestSetStation::showReadings(const TestSetReadings& readings) {
+    if (view_ != nullptr) view_->showReadings(readings);
+}
+
+}  // namespace kv7
