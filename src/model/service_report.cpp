@@ -193,7 +193,7 @@ ReportAlignment alignmentSection(const AlignmentRecord& a) {
     r.record = &a;
     r.title = a.point + ": " + (a.passed ? "PASS" : "FAIL") + ", " + LocalTime(a.ms);
     const auto reading = [&a](const std::optional<double>& v) {
-        return v ? AlignReadingText(a.measure, *v) : std::string("no reading");
+        return v ? "reading " + AlignReadingText(a.measure, *v) : std::string("no reading");
     };
     std::string target =
         a.measure == AlignMeasure::Frequency && a.point == "TXF"
@@ -203,9 +203,9 @@ ReportAlignment alignmentSection(const AlignmentRecord& a) {
                                 ? std::to_string(std::lround(a.tolerance)) + " Hz"
                                 : AlignReadingText(a.measure, a.tolerance);
     r.summary.push_back("Target " + target + ", tolerance +/- " + tol);
-    r.summary.push_back("Before: value " + std::to_string(a.valueBefore) + ", reading " +
+    r.summary.push_back("Before: value " + std::to_string(a.valueBefore) + ", " +
                         reading(a.readingBefore));
-    r.summary.push_back("After: value " + std::to_string(a.valueAfter) + ", reading " +
+    r.summary.push_back("After: value " + std::to_string(a.valueAfter) + ", " +
                         reading(a.readingAfter) + "; " + std::to_string(a.steps.size()) +
                         (a.steps.size() == 1 ? " step" : " steps"));
     if (!a.passed) r.summary.push_back("Not aligned: " + a.outcome);

@@ -6,52 +6,27 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPdfWriter>
 #include <algorithm>
-#include <cmath>
 #include <vector>
 
+#include "platform/qt/report_charts.h"
+#include "platform/qt/report_style.h"
 #include "store/atomic_file.h"
 
 namespace kv7 {
 
 namespace {
 
-constexpr int kDpi = 300;
-constexpr double kMarginMm = 15;
+using report::kDpi;
+using report::mm;
+using report::monoFont;
+using report::sansFont;
 
-double mm(double v) {
-    return v * kDpi / 25.4;
-}
+constexpr double kMarginMm = 15;
 
 QString qs(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-QFont reportFont(bool mono, double pt, bool bold) {
-    QFont f(mono ? QStringLiteral("DejaVu Sans Mono") : QStringLiteral("DejaVu Sans"));
-    f.setStyleHint(mono ? QFont::TypeWriter : QFont::SansSerif);
-    f.setPointSizeF(pt);
-    f.setBold(bold);
-    return f;
-}
-
-QFont sansFont(double pt, bool bold = false) {
-    return reportFont(false, pt, bold);
-}
-
-QFont monoFont(double pt, bool bold = false) {
-    return reportFont(true, pt, bold);
-}
-
-// A step of 1, 2 or 5 times a power of ten that gives at most `most` intervals over span.
-double niceStep(double span, int most) {
-    for (double magnitude = 1;; magnitude *= 10) {
-        for (double m : {1.0, 2.0, 5.0}) {
-            if (span / (m * magnitude) <= most) return m * magnitude;
-        }
-    }
 }
 
 // Draws the report page by page, top to bottom; starts a new page when the next block does not
@@ -67,6 +42,7 @@ class Flow {
     }
 
     double width() const { return width_; }
+    int page() const { return page_; }
 
     void newPage() {
         writer_.newPage();
@@ -172,96 +148,12 @@ class Flow {
         y_ += mm(2);
     }
 
-    // SD reading against setting, the best plateau shaded, the chosen setting marked.
-    void sweepPlot(const ReportSweep& rs) {
-        const SessionRecord::Sweep& s = *rs.sweep;
-        const double h = mm(78);
-        ensure(h + mm(6));
-        const QFont small = sansFont(8.5);
-        const QFontMetricsF fm(small, p_.device());
-        const QRectF area(mm(16), y_ + mm(2), width_ - mm(20), h - mm(14));
-
-        int xMin = -128, xMax = 127;
-        int yTop = 0;
-        for (const SessionRecord::SweepPoint& pt : s.points) {
-            xMin = std::min<int>(xMin, pt.setting);
-            xMax = std::max<int>(xMax, pt.setting);
-            yTop = std::max<int>(yTop, pt.sd);
-        }
-        const double yStep = niceStep(std::max(yTop, 10), 6);
-        const double yMax = std::ceil((yTop + 1) / yStep) * yStep;
-        auto px = [&](double x) { return area.left() + (x - xMin) / (xMax - xMin) * area.width(); };
-        auto py = [&](double y) { return area.bottom() - y / yMax * area.height(); };
-
-        p_.save();
-        p_.setFont(small);
-        if (s.finished) {
-            const QRectF plateau(QPointF(px(s.plateauLo - 0.5), area.top()),
-                                 QPointF(px(s.plateauHi + 0.5), area.bottom()));
-            p_.fillRect(plateau.intersected(area), QColor(170, 220, 170));
-        }
-        // Grid and ticks.
-        p_.setPen(QPen(QColor(200, 200, 200), mm(0.12)));
-        for (double y = 0; y <= yMax + 1e-9; y += yStep) {
-            p_.drawLine(QPointF(area.left(), py(y)), QPointF(area.right(), py(y)));
-        }
-        const double xStep = niceStep(xMax - xMin, 10);
-        for (double x = std::ceil(xMin / xStep) * xStep; x <= xMax; x += xStep) {
-            p_.drawLine(QPointF(px(x), area.top()), QPointF(px(x), area.bottom()));
-        }
-        p_.setPen(Qt::black);
-        for (double y = 0; y <= yMax + 1e-9; y += yStep) {
-            p_.drawText(QRectF(0, py(y) - fm.height() / 2, area.left() - mm(1.5), fm.height()),
-                        Qt::AlignRight | Qt::AlignVCenter, QString::number(y));
-        }
-        for (double x = std::ceil(xMin / xStep) * xStep; x <= xMax; x += xStep) {
-            p_.drawText(QRectF(px(x) - mm(8), area.bottom() + mm(0.8), mm(16), fm.height()),
-                        Qt::AlignHCenter | Qt::AlignTop, QString::number(x));
-        }
-        p_.setPen(QPen(Qt::black, mm(0.25)));
-        p_.drawRect(area);
-
-        // The curve.
-        QPainterPath curve;
-        for (size_t i = 0; i < s.points.size(); ++i) {
-            const QPointF q(px(s.points[i].setting), py(s.points[i].sd));
-            if (i == 0) {
-                curve.moveTo(q);
-            } else {
-                curve.lineTo(q);
-            }
-        }
-        p_.setPen(QPen(QColor(20, 60, 160), mm(0.35)));
-        p_.drawPath(curve);
-
-        if (s.finished) {
-            QPen dash(QColor(200, 30, 30), mm(0.4));
-            dash.setStyle(Qt::DashLine);
-            p_.setPen(dash);
-            const double cx = px(s.chosen);
-            p_.drawLine(QPointF(cx, area.top()), QPointF(cx, area.bottom()));
-            p_.setPen(QColor(200, 30, 30));
-            p_.setFont(sansFont(8.5, true));
-            const QString label = QStringLiteral("chosen %1").arg(s.chosen);
-            const double lw = QFontMetricsF(p_.font(), p_.device()).horizontalAdvance(label);
-            const double lx = cx + mm(1) + lw > area.right() ? cx - mm(1) - lw : cx + mm(1);
-            p_.drawText(QPointF(lx, area.top() + fm.ascent() + mm(1)), label);
-        }
-
-        // Axis labels.
-        p_.setPen(Qt::black);
-        p_.setFont(sansFont(9));
-        p_.drawText(QRectF(area.left(), area.bottom() + fm.height() + mm(1.2), area.width(),
-                           fm.height() * 1.3),
-                    Qt::AlignHCenter,
-                    QStringLiteral("BPF T%1 setting (plateau of the best reading shaded)")
-                        .arg(s.stage + 1));
-        p_.translate(mm(2), area.center().y());
-        p_.rotate(-90);
-        p_.drawText(QRectF(-area.height() / 2, -mm(2), area.height(), fm.height() * 1.3),
-                    Qt::AlignHCenter, QStringLiteral("SD reading (raw)"));
-        p_.restore();
-        y_ += h;
+    // A chart across the page, `height` high with its numbers and labels.
+    template <typename Draw>
+    void chart(double height, Draw draw) {
+        ensure(height + mm(6));
+        draw(p_, QRectF(0, y_, width_, height));
+        y_ += height;
     }
 
     // Monospaced lines in two columns, the first column filled first.
@@ -367,7 +259,8 @@ QString WriteServiceReportPdf(const ServiceReport& report, const QString& path) 
         flow.ensure(mm(96));
         flow.paragraph(qs(s.title), sansFont(10.5, true));
         flow.paragraph(qs(s.summary));
-        flow.sweepPlot(s);
+        flow.chart(mm(78),
+                   [&s](QPainter& p, const QRectF& box) { DrawSweepChart(p, box, *s.sweep); });
         flow.space(mm(3));
     }
 
@@ -383,7 +276,26 @@ QString WriteServiceReportPdf(const ServiceReport& report, const QString& path) 
         }
     }
 
-    flow.newPage();
+    const int alignmentPage = flow.page();
+    flow.heading(QStringLiteral("Alignment"), report.alignments.empty() ? mm(8) : mm(75));
+    if (report.alignments.empty()) flow.paragraph(QStringLiteral("No alignment was run."));
+    for (const ReportAlignment& a : report.alignments) {
+        // The title, the summary and the chart together on one page.
+        const bool plotted = !a.record->steps.empty();
+        flow.ensure(mm(6) * static_cast<double>(a.summary.size() + 1) + (plotted ? mm(51) : 0));
+        flow.paragraph(qs(a.title), sansFont(10.5, true));
+        for (const std::string& line : a.summary) flow.paragraph(qs(line));
+        if (plotted) {
+            flow.chart(mm(45), [&a](QPainter& p, const QRectF& box) {
+                DrawAlignmentChart(p, box, *a.record);
+            });
+        }
+        flow.space(mm(3));
+    }
+
+    // The listing on a page of its own, unless that page would hold no more than the note that
+    // nothing was aligned.
+    if (!report.alignments.empty() || flow.page() == alignmentPage) flow.newPage();
     flow.heading(QStringLiteral("Parameter listing"));
     flow.paragraph(
         QStringLiteral("As the program's copy of the radio's memory held it when the "
