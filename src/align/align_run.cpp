@@ -13,6 +13,7 @@ namespace {
 constexpr int32_t kCarrierWaitMs = 15000;     // for the test set to see the carrier after OK
 constexpr int32_t kSendWaitMs = 15000;        // for the cycle to send a value (a few 100 ms)
 constexpr double kSecondFrequency = 1.00001;  // the TXF line's second frequency: 10 ppm up
+constexpr const char* kChannelTitle = "    CH No.";
 
 std::string number(int v) {
     return std::to_string(v);
@@ -72,8 +73,11 @@ void AlignRun::beginPoint() {
     cur_.target = *targets_.of(cur_.point);
     ending_ = Ending::None;
     restoring_ = pausing_ = verifying_ = tableCheck_ = awaitStart_ = txfStarted_ = false;
+    putBack_.clear();
+    choosing_ = false;
     for (int16_t i = 0; i < console_.ListCount(); ++i) {
         if (console_.Title(i) == AlignItemTitle(cur_.point)) cur_.item = i;
+        if (console_.Title(i) == kChannelTitle) cur_.channelItem = i;
     }
     rec_ = AlignmentRecord{};
     rec_.point = AlignPointName(cur_.point);
@@ -81,16 +85,40 @@ void AlignRun::beginPoint() {
     rec_.target = cur_.target.target;
     rec_.tolerance = cur_.target.tolerance;
     recOpen_ = true;
-    if (cur_.item < 0) return endPoint(Ending::Failed, "the console has no such item");
+    if (cur_.item < 0 || cur_.channelItem < 0) {
+        return endPoint(Ending::Failed, "the console has no such item");
+    }
     cur_.valueBefore = value_ = console_.Value(cur_.item);
     rec_.valueBefore = rec_.valueAfter = cur_.valueBefore;
+    chooseChannel();
+}
+
+// The radio transmits on the selected channel: a power point needs one whose power flag picks
+// its item, every point one that transmits. Another channel is selected as "    CH No." would
+// select it, and selected back when the point ends.
+void AlignRun::chooseChannel() {
+    std::optional<bool> low;
+    if (cur_.point == AlignPoint::PowerHi) low = false;
+    if (cur_.point == AlignPoint::PowerLo) low = true;
+    const int16_t now = console_.Value(cur_.channelItem);
+    const int16_t entry = controller_.transmittingChannel(low, now);
+    if (entry < 0) {
+        return endPoint(Ending::Failed,
+                        low ? std::string("no memory channel in use transmits with ") +
+                                  (*low ? "Low" : "High") + " power"
+                            : std::string("no memory channel in use has a transmit frequency"));
+    }
+    if (entry == now) return askKeyUpForPoint();
+    cur_.channelBefore = now;
+    choosing_ = true;
+    send(cur_.channelItem, entry);
+}
+
+void AlignRun::askKeyUpForPoint() {
+    choosing_ = false;
     if (cur_.point == AlignPoint::Txf) {
         const std::optional<double> f = controller_.selectedTxFrequencyHz();
-        if (!f) {
-            return endPoint(Ending::Failed,
-                            "the selected channel has no transmit frequency: select one on "
-                            "the \"    CH No.\" line");
-        }
+        if (!f) return endPoint(Ending::Failed, "the selected channel has no transmit frequency");
         cur_.channelHz = rec_.target = *f;
         for (int16_t j = 0; j < 40; ++j) {
             cur_.table[static_cast<size_t>(j)] =
@@ -144,9 +172,14 @@ void AlignRun::beginStage(double target) {
 // The value goes to the radio as the keys would send it: stepped on the console, sent by the
 // monitoring cycle with the item's pause.
 void AlignRun::setValue(int16_t v) {
+    send(cur_.item, v);
+}
+
+void AlignRun::send(int16_t item, int16_t v) {
+    sendItem_ = item;
     value_ = v;
-    const int16_t now = console_.Value(cur_.item);
-    if (v != now) console_.UpDown(cur_.item, static_cast<int16_t>(v - now));
+    const int16_t now = console_.Value(item);
+    if (v != now) console_.UpDown(item, static_cast<int16_t>(v - now));
     step_ = Step::AwaitSent;
     since_ = ticks_.GetTickCount();
     progress(restoring_ ? "putting the value back" : "sending");
@@ -169,7 +202,7 @@ void AlignRun::onReading(const Reading& r) {
     switch (step_) {
         case Step::AwaitCarrier: return carrierReading(r);
         case Step::CheckCarrier:
-            if (!r.valid) return endPoint(Ending::TestSetFault, "no power reading: " + r.reason);
+            if (!r.valid) return testSetFault(r);
             if (r.value < instrument_.carrierW()) return carrierLost(r.value);
             step_ = Step::Measure;
             return;
@@ -191,9 +224,15 @@ void AlignRun::carrierReading(const Reading& r) {
     } else if (cur_.point == AlignPoint::Txf) {
         step_ = Step::StartTxf;
     } else {
+        sendItem_ = cur_.item;
+        value_ = console_.Value(cur_.item);
         beginStage(cur_.target.target);
         step_ = Step::Settle;
     }
+}
+
+void AlignRun::testSetFault(const Reading& r) {
+    endPoint(Ending::TestSetFault, "the test set gave no reading: " + r.reason);
 }
 
 void AlignRun::carrierLost(double watts) {
@@ -203,10 +242,7 @@ void AlignRun::carrierLost(double watts) {
 }
 
 void AlignRun::pointReading(const Reading& r) {
-    if (!r.valid) {
-        return endPoint(Ending::TestSetFault,
-                        std::string("the test set gave no reading: ") + r.reason);
-    }
+    if (!r.valid) return testSetFault(r);
     if (quantity() == Quantity::Power && r.value < instrument_.carrierW()) {
         return carrierLost(r.value);
     }
@@ -269,6 +305,7 @@ void AlignRun::searchDone() {
 void AlignRun::stagePassed() {
     if (cur_.point != AlignPoint::Txf) return pointEnded(true, {});
     console_.EnterPushed(cur_.item);
+    sendItem_ = cur_.item;
     if (cur_.stage == 0 && !controller_.tcxoMode()) {
         cur_.stage = 1;
         awaitStart_ = true;
@@ -300,20 +337,28 @@ void AlignRun::endPoint(Ending ending, const std::string& outcome) {
     ending_ = ending;
     outcome_ = outcome;
     record(false, outcome);
-    if (ending == Ending::None || ending == Ending::RadioLost || cur_.item < 0) return restored();
+    putBack_.clear();
+    if (ending == Ending::RadioLost) return restored();
     restoring_ = true;
-    if (cur_.point == AlignPoint::Txf) {
-        if (!txfStarted_) return restored();
+    const bool failed = ending != Ending::None && cur_.item >= 0;
+    if (failed && cur_.point != AlignPoint::Txf) putBack_.push_back({cur_.item, cur_.valueBefore});
+    if (cur_.channelBefore) putBack_.push_back({cur_.channelItem, *cur_.channelBefore});
+    if (failed && cur_.point == AlignPoint::Txf && txfStarted_) {
         controller_.restoreTxfTable(cur_.table);
         step_ = Step::AwaitRestored;
         since_ = ticks_.GetTickCount();
         progress("putting the TXF table back");
         return;
     }
-    if (console_.Value(cur_.item) == cur_.valueBefore && controller_.changesSent()) {
-        return restored();
-    }
-    setValue(cur_.valueBefore);
+    nextPutBack();
+}
+
+// What the run changed goes back one item after the other, each as the keys would send it.
+void AlignRun::nextPutBack() {
+    if (putBack_.empty()) return restored();
+    const auto [item, value] = putBack_.front();
+    putBack_.erase(putBack_.begin());
+    send(item, value);
 }
 
 void AlignRun::restored() {
@@ -390,6 +435,7 @@ bool AlignRun::runStep() {
         case Step::StartTxf:
             console_.EnterPushed(cur_.item);
             txfStarted_ = awaitStart_ = true;
+            sendItem_ = cur_.item;
             step_ = Step::AwaitSent;
             since_ = ticks_.GetTickCount();
             return true;
@@ -412,7 +458,7 @@ bool AlignRun::runStep() {
             return true;
         case Step::AwaitRestored:
             if (controller_.procedureRunning() || !controller_.changesSent()) return timedOut();
-            restored();
+            nextPutBack();
             return true;
     }
     return false;
@@ -421,14 +467,18 @@ bool AlignRun::runStep() {
 // The value has reached the radio once the cycle has sent it and let its pause pass; for TXF
 // once the procedure has written its window of the table for it.
 bool AlignRun::awaitSent() {
-    const int16_t now = console_.Value(cur_.item);
-    const bool sent = cur_.point == AlignPoint::Txf && !restoring_
-                          ? controller_.txfTracking(now) && (awaitStart_ || now == value_) &&
+    const bool txf = cur_.point == AlignPoint::Txf && sendItem_ == cur_.item && !restoring_;
+    const int16_t now = console_.Value(sendItem_);
+    const bool sent = txf ? controller_.txfTracking(now) && (awaitStart_ || now == value_) &&
                                 controller_.txfSecondSetting() == (cur_.stage == 1)
                           : controller_.changesSent() && now == value_;
     if (!sent) return timedOut();
     if (restoring_) {
-        restored();
+        nextPutBack();
+        return true;
+    }
+    if (choosing_) {
+        askKeyUpForPoint();
         return true;
     }
     if (awaitStart_) {

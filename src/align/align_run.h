@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "align/align_instrument.h"
@@ -73,6 +74,8 @@ class AlignRun {
         AlignTarget target;
         int16_t item = -1;
         int16_t valueBefore = 0;
+        int16_t channelItem = -1;              // "    CH No."
+        std::optional<int16_t> channelBefore;  // the channel the run moved away from
         double channelHz = 0;
         std::array<uint8_t, 40> table{};  // TXF: the table before the run
         int stage = 0;                    // TXF: 0 at the first frequency, 1 at the second
@@ -80,13 +83,18 @@ class AlignRun {
     enum class Ending { None, Failed, Cancelled, CarrierLost, TestSetFault, RadioLost };
 
     void beginPoint();
+    void chooseChannel();
+    void askKeyUpForPoint();
     void askKeyUp(const std::string& text);
     void beginStage(double target);
     void setValue(int16_t v);
+    void send(int16_t item, int16_t v);
+    void nextPutBack();
     void measure(Quantity q);
     void onReading(const Reading& r);
     void carrierReading(const Reading& r);
     void carrierLost(double watts);
+    void testSetFault(const Reading& r);
     void pointReading(const Reading& r);
     void searchDone();
     void stagePassed();
@@ -123,9 +131,12 @@ class AlignRun {
     std::optional<AlignSearch> search_;
     double stageTarget_ = 0;  // TXF: the frequency of the present step
     AlignmentRecord rec_;
-    bool recOpen_ = false;     // rec_ is not yet in the results
-    int16_t value_ = 0;        // the value being sent or read
-    bool verifying_ = false;   // the fresh reading at the best value
+    bool recOpen_ = false;                              // rec_ is not yet in the results
+    int16_t value_ = 0;                                 // the value being sent or read
+    int16_t sendItem_ = -1;                             // the item whose value is on its way
+    bool choosing_ = false;                             // the channel for the point is on its way
+    std::vector<std::pair<int16_t, int16_t>> putBack_;  // items and values still to restore
+    bool verifying_ = false;                            // the fresh reading at the best value
     bool tableCheck_ = false;  // TXF: the reading once the whole table is written
     bool awaitStart_ = false;  // TXF: the procedure puts its starting setting on the console
     bool txfStarted_ = false;  // TXF: the procedure has begun, so the table is put back

@@ -127,6 +127,24 @@ std::optional<double> clsIndOp_RigKV7::selectedTxFrequencyHz() const {
     }
 }
 
+int16_t clsIndOp_RigKV7::transmittingChannel(std::optional<bool> lowPower,
+                                             int16_t preferred) const {
+    if (opStep_ <= OperationStep::CloneRead) return -1;
+    const auto fits = [&](int16_t entry) {
+        if (entry < 0 || entry > console_.Max(items_.chNo)) return false;
+        const int16_t ch = chList_[static_cast<size_t>(entry)];
+        if (!myIndEep_->RigKV7Eep_GetChAppear(ch) || myIndEep_->Check_Inh(TxFreqBlockAdr(ch))) {
+            return false;
+        }
+        return !lowPower || myIndEep_->RigKV7Eep_GetChRFPower(ch) == *lowPower;
+    };
+    if (fits(preferred)) return preferred;
+    for (int16_t i = 0; i <= console_.Max(items_.chNo); ++i) {
+        if (fits(i)) return i;
+    }
+    return -1;
+}
+
 bool clsIndOp_RigKV7::changesSent() const {
     if (opStep_ != OperationStep::CycleEnd || seq_.OpRunning()) return false;
     for (int16_t i = 0; i < console_.ListCount(); ++i) {

@@ -101,6 +101,10 @@ class clsIndOp_RigKV7 : public OperationController,
     // The TXF procedure transmits with this setting (its window of the table written).
     bool txfTracking(int16_t setting) const;
     bool txfSecondSetting() const { return txf_.secondSetting(); }
+    // The entry of the channel list ("    CH No." value) of a channel that transmits, with the
+    // given power flag (true: Low) when one is asked for: `preferred` when it fits, else the
+    // first that does; -1 when none does.
+    int16_t transmittingChannel(std::optional<bool> lowPower, int16_t preferred) const;
     // Ends the TXF procedure by writing the table back to these entries.
     void restoreTxfTable(const std::array<uint8_t, 40>& entries);
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 namespace kv7::test {
@@ -182,6 +183,9 @@ SimRig::SimRig(RigOptions options)
     const std::filesystem::path constTarget = std::filesystem::path(dir_) / "Const.ini";
     std::filesystem::copy_file(constSource, constTarget,
                                std::filesystem::copy_options::overwrite_existing);
+    if (!options_.alignText.empty()) {
+        std::ofstream(std::filesystem::path(dir_) / "Align.ini") << options_.alignText;
+    }
     radio_ = options_.image ? std::make_unique<sim::SimRadio>(clock_, options_.sim, *options_.image)
                             : std::make_unique<sim::SimRadio>(clock_, options_.sim);
     simPort_ = std::make_unique<sim::SimSerialPort>(*radio_);

@@ -116,6 +116,7 @@ struct RigOptions {
     sim::SimOptions sim;
     std::optional<ByteString> image;  // the radio's EEPROM; the sample image when none
     std::string constFile;       // copied as Const.ini; the repository's data/Const.ini if empty
+    std::string alignText;       // written as Align.ini beside it when not empty
     int32_t startTick = 100000;  // virtual tick count at start (try one near the wrap)
     int32_t pumpEveryMs = 10;    // the radio's bytes reach the program this often
     bool tcxo = false;           // tick the TCXO box before anything else

@@ -1,0 +1,189 @@
+// Alignment against the simulated bench, in virtual time: the whole program on the paced line
+// to the simulated radio, whose transmitter the simulated test set measures.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+#include "model/support/sim_rig.h"
+#include "sim/sim_test_set_link.h"
+#include "sim/sim_transmitter.h"
+
+namespace kv7::test {
+namespace {
+
+constexpr int32_t kAdrPowerLo = 48;
+constexpr int32_t kAdrPowerHi = 49;
+constexpr int32_t kAdrMod = 62;
+
+const char* const kTargets =
+    "[Power(Hi)]\nTarget=5.0\nTolerance=0.1\n"
+    "[Power(LO)]\nTarget=1.0\nTolerance=0.05\n"
+    "[MOD]\nTarget=3.0\nTolerance=0.1\n"
+    "[TXF]\nTolerance=50\n";
+
+// Answers every key-up question with OK one heartbeat after it was asked, as a technician who
+// keys the radio at once.
+class Technician : public AlignView {
+  public:
+    void askKeyUp(const std::string& text) override {
+        questions.push_back(text);
+        asked = true;
+    }
+    void showProgress(const AlignProgress&) override {}
+    void runEnded() override {}
+
+    bool asked = false;
+    std::vector<std::string> questions;
+};
+
+// The rig with a test set on its bench, connected, and the radio read.
+struct Bench {
+    explicit Bench(RigOptions options)
+        : rig(std::move(options)),
+          transmitter(rig.radio(), rig.clock()),
+          links(rig.clock(), [this] { return transmitter.emission(); }) {
+        rig.program().testSet().setLinkFactory(&links);
+        run().setView(&technician);
+    }
+
+    AlignRun& run() { return rig.program().align().run(); }
+
+    bool ready() {
+        if (!rig.connect()) return false;
+        rig.program().testSet().connect("127.0.0.1", "");
+        return rig.runUntil(
+            [&] {
+                links.pump();
+                return rig.program().testSet().testSet().state() == TestSet::State::Ready;
+            },
+            5000);
+    }
+
+    // Runs the alignment of the points to its end, the technician answering OK.
+    bool align(const std::vector<AlignPoint>& points, int32_t timeoutMs = 180000) {
+        if (!run().start(points)) return false;
+        return rig.runUntil(
+            [&] {
+                links.pump();
+                if (technician.asked) {
+                    technician.asked = false;
+                    rig.program().event("the answer", [&] { run().answer(true); });
+                }
+                if (onTick) onTick();
+                return !run().running();
+            },
+            timeoutMs);
+    }
+
+    // The radio's power or deviation now, as the bench measures it without noise.
+    sim::Emission air() { return transmitter.emission(); }
+
+    SimRig rig;
+    sim::SimTransmitter transmitter;
+    sim::SimTestSetLinks links;
+    Technician technician;
+    std::function<void()> onTick;
+};
+
+RigOptions keyedRadio(const std::string& targets, uint8_t hi, uint8_t lo, uint8_t mod) {
+    RigOptions o;
+    o.sim.ptt = true;
+    o.alignText = targets;
+    ByteString image = sim::sampleImage(o.sim);
+    image[kAdrPowerHi] = hi;
+    image[kAdrPowerLo] = lo;
+    image[kAdrMod] = mod;
+    o.image = image;
+    return o;
+}
+
+TEST(AlignRun, EveryPointFromFarOffEndsWithinToleranceThroughTheConsolesOwnCommands) {
+    Bench b(keyedRadio(kTargets, 20, 250, 10));
+    ASSERT_TRUE(b.ready());
+    const size_t framesBefore = b.rig.tap().written().size();
+    const int32_t since = b.rig.now();
+
+    ASSERT_TRUE(
+        b.align({AlignPoint::PowerHi, AlignPoint::PowerLo, AlignPoint::Mod, AlignPoint::Txf}));
+    const std::vector<AlignmentRecord>& results = b.run().results();
+    ASSERT_EQ(results.size(), 4u);
+    for (const AlignmentRecord& r : results) {
+        EXPECT_TRUE(r.passed) << r.point << ": " << r.outcome;
+        EXPECT_LE(r.steps.size(), 12u) << r.point;
+        ASSERT_TRUE(r.readingAfter) << r.point;
+        EXPECT_NEAR(*r.readingAfter, r.target, r.tolerance) << r.point;
+    }
+    EXPECT_EQ(b.technician.questions.size(), 4u);  // one key-up per point
+
+    // What the radio now holds is what the console shows and the image keeps.
+    EXPECT_EQ(b.rig.programByte(kAdrPowerHi), b.rig.radio().image()[kAdrPowerHi]);
+    EXPECT_EQ(b.rig.value(kLinePowerHi), results[0].valueAfter);
+    EXPECT_EQ(b.rig.value(kLineMod), results[2].valueAfter);
+    // The TXF table the procedure derived makes the radio send the channel's frequency.
+    EXPECT_NEAR(b.air().frequencyHz, results[3].target, 50);
+
+    // Nothing but adjustment commands of the console's path went out, every frame whole.
+    const std::vector<WrittenFrame>& frames = b.rig.tap().written();
+    for (size_t i = framesBefore; i < frames.size(); ++i) {
+        EXPECT_EQ(frames[i].record.size(), 10u) << "frame " << i;
+        EXPECT_EQ(frames[i].record[2], 0xE8) << "frame " << i;
+    }
+    const std::set<int> consolePath = {0, 3, 5, 7, 8};
+    for (const SentAdjust& a : b.rig.tap().adjustments()) {
+        if (a.ms < since) continue;
+        EXPECT_TRUE(consolePath.count(a.number) || (a.number >= 16 && a.number < 56))
+            << "command " << a.number;
+    }
+    EXPECT_TRUE(b.rig.lineClean());
+    EXPECT_EQ(b.rig.program().sessionRecord().alignments().size(), 4u);
+}
+
+TEST(AlignRun, EveryEarlyEndPutsTheValueBackOnTheLine) {
+    struct Row {
+        const char* what;
+        std::string targets;
+        AlignPoint point;
+        int32_t adr;
+        std::function<void(Bench&)> fault;
+        const char* outcome;
+    };
+    const Row rows[] = {
+        {"carrier lost", kTargets, AlignPoint::PowerHi, kAdrPowerHi,
+         [](Bench& b) { b.rig.radio().options().ptt = false; }, "the carrier was lost"},
+        {"out of reach", "[Power(Hi)]\nTarget=9.0\nTolerance=0.1\n", AlignPoint::PowerHi,
+         kAdrPowerHi, nullptr, "Power(Hi) cannot reach 9.00 W within its limits: "},
+        {"test set silent", kTargets, AlignPoint::Mod, kAdrMod,
+         [](Bench& b) { b.links.setFault(sim::SimTestSetFault::Silent); },
+         "the test set gave no reading"},
+        {"cancelled", kTargets, AlignPoint::PowerLo, kAdrPowerLo,
+         [](Bench& b) { b.run().cancel(); }, "cancelled by the technician"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        Bench b(keyedRadio(r.targets, 20, 250, 10));
+        ASSERT_TRUE(b.ready());
+        const uint8_t before = b.rig.programByte(r.adr);
+        // The fault strikes once the search has moved the value.
+        b.onTick = [&] {
+            if (r.fault && b.run().results().empty() && b.rig.programByte(r.adr) != before) {
+                r.fault(b);
+                b.onTick = nullptr;
+            }
+        };
+        ASSERT_TRUE(b.align({r.point}));
+        ASSERT_EQ(b.run().results().size(), 1u);
+        const AlignmentRecord& rec = b.run().results()[0];
+        EXPECT_FALSE(rec.passed);
+        EXPECT_EQ(rec.outcome.rfind(r.outcome, 0), 0u) << rec.outcome;
+        // Back on the radio, in the image and on the console.
+        EXPECT_EQ(b.rig.radio().image()[static_cast<size_t>(r.adr)], before);
+        EXPECT_EQ(b.rig.programByte(r.adr), before);
+        EXPECT_TRUE(b.rig.lineClean());
+        ASSERT_FALSE(b.rig.messages().empty());
+        EXPECT_NE(b.rig.messages().back().find("FAIL"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace kv7::test
