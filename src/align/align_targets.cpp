@@ -35,14 +35,6 @@ const PointInfo& info(AlignPoint p) {
     return kInfo[static_cast<size_t>(p)];
 }
 
-bool parseInt(const std::string& v, int lo, int hi, int& out) {
-    int n = 0;
-    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-    if (ec != std::errc() || end != v.data() + v.size() || n < lo || n > hi) return false;
-    out = n;
-    return true;
-}
-
 // Takes the file's lines one point at a time.
 class TargetsReader {
   public:
@@ -92,9 +84,9 @@ class TargetsReader {
             }
             t.tolerance = *v * current_->scale;
         } else if (key == "MAXSTEPS") {
-            if (!parseInt(value, 2, 50, t.maxSteps)) return "MaxSteps= must be 2 to 50" + where;
+            if (!IniInt(value, 2, 50, t.maxSteps)) return "MaxSteps= must be 2 to 50" + where;
         } else if (key == "MAXKEYTIME") {
-            if (!parseInt(value, 5, 600, t.maxKeyTimeS)) {
+            if (!IniInt(value, 5, 600, t.maxKeyTimeS)) {
                 return "MaxKeyTime= must be 5 to 600 seconds" + where;
             }
         } else if (key == "NOTE") {

@@ -2,22 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <set>
 
 namespace kv7 {
 
 namespace {
-
-std::string trim(const std::string& s) {
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return {};
-    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
-
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 bool isText(const std::string& line) {
     return std::none_of(line.begin(), line.end(), [](char c) {
@@ -37,21 +27,21 @@ class LineTaker {
             return "the line is longer than " + std::to_string(maxLine_) + " characters";
         }
         if (!isText(raw)) return "the line holds characters that are not text";
-        const std::string line = trim(raw);
+        const std::string line = IniTrim(raw);
         if (line.empty() || line[0] == ';' || line[0] == '#') return {};
         if (line[0] == '[') return section(line, lineNo);
         const size_t eq = line.find('=');
         if (eq == std::string::npos) return "neither [SECTION] nor KEY=VALUE: " + line;
         if (!inSection_) return "a key before the first [SECTION]";
-        const std::string key = upper(trim(line.substr(0, eq)));
+        const std::string key = IniUpper(IniTrim(line.substr(0, eq)));
         if (!keys_.insert(key).second) return "the key " + key + "= appears twice";
-        return handlers_.key(key, trim(line.substr(eq + 1)));
+        return handlers_.key(key, IniTrim(line.substr(eq + 1)));
     }
 
   private:
     std::string section(const std::string& line, int lineNo) {
         if (line.back() != ']') return "a section name must end with ]";
-        const std::string name = upper(trim(line.substr(1, line.size() - 2)));
+        const std::string name = IniUpper(IniTrim(line.substr(1, line.size() - 2)));
         if (!sections_.insert(name).second) return "the section [" + name + "] appears twice";
         inSection_ = true;
         keys_.clear();
@@ -66,6 +56,25 @@ class LineTaker {
 };
 
 }  // namespace
+
+std::string IniTrim(const std::string& s) {
+    const auto b = s.find_first_not_of(" \t");
+    if (b == std::string::npos) return {};
+    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+}
+
+std::string IniUpper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool IniInt(const std::string& v, int lo, int hi, int& out) {
+    int n = 0;
+    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+    if (ec != std::errc() || end != v.data() + v.size() || n < lo || n > hi) return false;
+    out = n;
+    return true;
+}
 
 std::string IniFault(const std::string& fileName, int line, const std::string& what) {
     return fileName + " line " + std::to_string(std::max(line, 1)) + ": " + what;

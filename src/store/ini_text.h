@@ -20,6 +20,12 @@ struct IniTextHandlers {
 std::string ReadIniText(const std::string& text, const std::string& fileName, std::size_t maxLine,
                         const IniTextHandlers& handlers);
 
+// Helpers of the values such files hold: blanks and tabs trimmed at both ends, ASCII upper
+// case, and a whole decimal number within lo..hi (false for anything else).
+std::string IniTrim(const std::string& s);
+std::string IniUpper(std::string s);
+bool IniInt(const std::string& v, int lo, int hi, int& out);
+
 // "FILE line N: what" for a fault found after the text was read (a missing key, say).
 std::string IniFault(const std::string& fileName, int line, const std::string& what);
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "store/ini_text.h"
 #include "testset/test_set_number.h"
 
 namespace kv7 {
@@ -35,42 +36,16 @@ constexpr UnitName kUnits[] = {{"W", Unit::W, true, false},     {"mW", Unit::mW,
                                {"dBm", Unit::dBm, true, false}, {"Hz", Unit::Hz, false, true},
                                {"kHz", Unit::kHz, false, true}, {"MHz", Unit::MHz, false, false}};
 
-std::string trim(const std::string& s) {
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return {};
-    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
-
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-bool isText(const std::string& line) {
-    return std::none_of(line.begin(), line.end(), [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return (u < 0x20 && u != '\t') || u == 0x7F;
-    });
-}
-
 std::vector<std::string> splitCommands(const std::string& v) {
     std::vector<std::string> out;
     size_t from = 0;
     for (;;) {
         const size_t bar = v.find('|', from);
-        const std::string part = trim(v.substr(from, bar - from));
+        const std::string part = IniTrim(v.substr(from, bar - from));
         if (!part.empty()) out.push_back(part);
         if (bar == std::string::npos) return out;
         from = bar + 1;
     }
-}
-
-bool parseInt(const std::string& v, int lo, int hi, int& out) {
-    int n = 0;
-    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-    if (ec != std::errc() || end != v.data() + v.size() || n < lo || n > hi) return false;
-    out = n;
-    return true;
 }
 
 // Reads one file, line by line; the first fault ends it.
@@ -81,106 +56,84 @@ class ProfileReader {
     }
 
     ProfileParse read(const std::string& text) {
-        size_t from = 0;
-        while (from < text.size() && error_.empty()) {
-            size_t nl = text.find('\n', from);
-            if (nl == std::string::npos) nl = text.size();
-            std::string line = text.substr(from, nl - from);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            ++lineNo_;
-            takeLine(line);
-            from = nl + 1;
-        }
-        if (error_.empty()) checkComplete();
-        if (!error_.empty()) return {std::nullopt, error_};
+        const IniTextHandlers handlers{
+            [this](const std::string& name, int line) { return takeSection(name, line); },
+            [this](const std::string& key, const std::string& value) {
+                return takeKey(key, value);
+            }};
+        std::string error = ReadIniText(text, file_, kMaxLine, handlers);
+        lastLine_ = static_cast<int>(std::count(text.begin(), text.end(), '\n')) +
+                    (text.empty() || text.back() == '\n' ? 0 : 1);
+        if (error.empty()) error = checkComplete();
+        if (!error.empty()) return {std::nullopt, error};
         return {profile_, {}};
     }
 
   private:
-    void fail(const std::string& what, int line = 0) {
-        if (!error_.empty()) return;
-        error_ = file_ + " line " + std::to_string(line > 0 ? line : std::max(lineNo_, 1)) + ": " + what;
-    }
-
-    void takeLine(const std::string& raw) {
-        if (raw.size() > kMaxLine) {
-            return fail("the line is longer than " + std::to_string(kMaxLine) + " characters");
-        }
-        if (!isText(raw)) return fail("the line holds characters that are not text");
-        const std::string line = trim(raw);
-        if (line.empty() || line[0] == ';' || line[0] == '#') return;
-        if (line[0] == '[') return takeSection(line);
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos) return fail("neither [SECTION] nor KEY=VALUE: " + line);
-        if (section_ == nullptr) return fail("a key before the first [SECTION]");
-        takeKey(upper(trim(line.substr(0, eq))), trim(line.substr(eq + 1)));
-    }
-
-    void takeSection(const std::string& line) {
-        if (line.back() != ']') return fail("a section name must end with ]");
-        const std::string name = upper(trim(line.substr(1, line.size() - 2)));
+    std::string takeSection(const std::string& name, int line) {
         section_ = nullptr;
         for (const Section& s : kSections) {
             if (name == s.name) section_ = &s;
         }
         if (section_ == nullptr) {
-            return fail("unknown section [" + name +
-                        "] (TESTSET, POWER, FREQUENCY, FREQERROR, DEVIATION)");
+            return "unknown section [" + name +
+                   "] (TESTSET, POWER, FREQUENCY, FREQERROR, DEVIATION)";
         }
-        if (!seen_.insert(name).second) return fail("the section [" + name + "] appears twice");
-        sectionLine_[name] = lineNo_;
-        keys_.clear();
+        seen_.insert(name);
+        sectionLine_[name] = line;
         if (section_->quantity) current() = QuantityProfile{};
+        return {};
     }
 
     std::optional<QuantityProfile>& current() {
         return profile_.quantities[static_cast<size_t>(*section_->quantity)];
     }
 
-    void takeKey(const std::string& key, const std::string& value) {
-        if (!keys_.insert(key).second) return fail("the key " + key + "= appears twice");
+    std::string takeKey(const std::string& key, const std::string& value) {
         if (!section_->quantity) return takeTestSetKey(key, value);
         QuantityProfile& q = *current();
         const std::string where = std::string(" in [") + section_->name + "]";
         if (key == "SETUP") {
             q.setup = splitCommands(value);
         } else if (key == "QUERY") {
-            if (value.empty()) return fail("Query= is empty");
+            if (value.empty()) return std::string("Query= is empty");
             q.query = value;
         } else if (key == "UNIT") {
-            takeUnit(q, value);
+            return takeUnit(q, value);
         } else if (key == "FIELD") {
-            if (!parseInt(value, 1, 64, q.field)) return fail("Field= must be 1 to 64");
+            if (!IniInt(value, 1, 64, q.field)) return std::string("Field= must be 1 to 64");
         } else if (key == "INVALID") {
-            takeInvalid(q, value);
+            return takeInvalid(q, value);
         } else if (key == "SETTLE") {
-            if (!parseInt(value, 0, 60000, q.settleMs))
-                return fail("Settle= must be 0 to 60000 ms");
+            if (!IniInt(value, 0, 60000, q.settleMs))
+                return std::string("Settle= must be 0 to 60000 ms");
         } else if (key == "AVERAGE") {
-            if (!parseInt(value, 1, 100, q.average)) return fail("Average= must be 1 to 100");
+            if (!IniInt(value, 1, 100, q.average)) return std::string("Average= must be 1 to 100");
         } else if (key == "CARRIER" && *section_->quantity == Quantity::Power) {
             const std::optional<double> w = ParseNumber(value);
-            if (!w || *w <= 0) return fail("Carrier= must be a power in W above 0");
+            if (!w || *w <= 0) return std::string("Carrier= must be a power in W above 0");
             q.carrierW = *w;
         } else {
-            fail("unknown key " + key + "=" + where);
+            return "unknown key " + key + "=" + where;
         }
+        return {};
     }
 
-    void takeTestSetKey(const std::string& key, const std::string& value) {
+    std::string takeTestSetKey(const std::string& key, const std::string& value) {
         if (key == "NAME") {
-            if (value.empty()) return fail("Name= is empty");
+            if (value.empty()) return std::string("Name= is empty");
             profile_.name = value;
         } else if (key == "MATCH") {
             profile_.match = value;
         } else if (key == "SETUP") {
             profile_.setup = splitCommands(value);
         } else {
-            fail("unknown key " + key + "= in [TESTSET]");
+            return "unknown key " + key + "= in [TESTSET]";
         }
+        return {};
     }
 
-    void takeUnit(QuantityProfile& q, const std::string& value) {
+    std::string takeUnit(QuantityProfile& q, const std::string& value) {
         const Quantity quantity = *section_->quantity;
         for (const UnitName& u : kUnits) {
             const bool fits = quantity == Quantity::Power       ? u.power
@@ -189,51 +142,56 @@ class ProfileReader {
             if (value == u.name && fits) {
                 q.unit = u.unit;
                 units_.insert(section_->name);
-                return;
+                return {};
             }
         }
         const char* allowed = quantity == Quantity::Power       ? "W, mW or dBm"
                               : quantity == Quantity::Deviation ? "Hz or kHz"
                                                                 : "Hz, kHz or MHz";
-        fail("unknown unit '" + value + "' in [" + section_->name + "] (" + allowed + ")");
+        return "unknown unit '" + value + "' in [" + section_->name + "] (" + allowed + ")";
     }
 
-    void takeInvalid(QuantityProfile& q, const std::string& value) {
+    std::string takeInvalid(QuantityProfile& q, const std::string& value) {
         q.invalid.clear();
         for (const std::string& part : splitCommands(value)) {
             const std::optional<double> v = ParseNumber(part);
-            if (!v) return fail("Invalid= must be numbers separated by |: " + part);
+            if (!v) return std::string("Invalid= must be numbers separated by |: " + part);
             q.invalid.push_back(*v);
         }
+        return {};
     }
 
-    void checkComplete() {
+    std::string checkComplete() {
         auto missing = [this](const char* name) { return seen_.count(name) == 0; };
-        if (missing("TESTSET")) return fail("the file has no [TESTSET] section");
-        if (profile_.name.empty()) return fail("[TESTSET] has no Name=", sectionLine_["TESTSET"]);
-        if (missing("POWER")) return fail("the file has no [POWER] section");
+        if (missing("TESTSET")) return fault("the file has no [TESTSET] section");
+        if (profile_.name.empty()) return fault("[TESTSET] has no Name=", sectionLine_["TESTSET"]);
+        if (missing("POWER")) return fault("the file has no [POWER] section");
         if (missing("FREQUENCY") && missing("FREQERROR")) {
-            return fail("the file has neither a [FREQUENCY] nor a [FREQERROR] section");
+            return fault("the file has neither a [FREQUENCY] nor a [FREQERROR] section");
         }
-        if (missing("DEVIATION")) return fail("the file has no [DEVIATION] section");
+        if (missing("DEVIATION")) return fault("the file has no [DEVIATION] section");
         for (const Section& s : kSections) {
             if (!s.quantity || missing(s.name)) continue;
             const QuantityProfile& q = *profile_.quantities[static_cast<size_t>(*s.quantity)];
             const int line = sectionLine_[s.name];
-            if (q.query.empty()) return fail(std::string("[") + s.name + "] has no Query=", line);
+            if (q.query.empty()) return fault(std::string("[") + s.name + "] has no Query=", line);
             if (units_.count(s.name) == 0) {
-                return fail(std::string("[") + s.name + "] has no Unit=", line);
+                return fault(std::string("[") + s.name + "] has no Unit=", line);
             }
         }
+        return {};
+    }
+
+    // A fault of the whole file, named at the section it concerns or else at the last line.
+    std::string fault(const std::string& what, int line = 0) const {
+        return IniFault(file_, line > 0 ? line : lastLine_, what);
     }
 
     std::string file_;
     TestSetProfile profile_;
-    std::string error_;
-    int lineNo_ = 0;
+    int lastLine_ = 1;
     const Section* section_ = nullptr;
     std::set<std::string> seen_;
-    std::set<std::string> keys_;
     std::set<std::string> units_;
     std::map<std::string, int> sectionLine_;
 };
@@ -259,7 +217,7 @@ const TestSetProfile& GenericScpiProfile() {
 
 bool ProfileMatches(const TestSetProfile& profile, const std::string& idnReply) {
     return !profile.match.empty() &&
-           upper(idnReply).find(upper(profile.match)) != std::string::npos;
+           IniUpper(idnReply).find(IniUpper(profile.match)) != std::string::npos;
 }
 
 std::string ExpandFrequency(const std::string& command, double freqHz) {
