@@ -40,12 +40,15 @@ class Technician : public AlignView {
 // The rig with a test set on its bench, connected, and the radio read.
 struct Bench {
     explicit Bench(RigOptions options)
-        : rig(std::move(options)),
+        : owner(std::make_unique<SimRig>(std::move(options))),
+          rig(*owner),
           transmitter(rig.radio(), rig.clock()),
           links(rig.clock(), [this] { return transmitter.emission(); }) {
         rig.program().testSet().setLinkFactory(&links);
         run().setView(&technician);
     }
+    // The program and its link to the test set go before the bench's end of that link.
+    ~Bench() { owner.reset(); }
 
     AlignRun& run() { return rig.program().align().run(); }
 
@@ -79,7 +82,8 @@ struct Bench {
     // The radio's power or deviation now, as the bench measures it without noise.
     sim::Emission air() { return transmitter.emission(); }
 
-    SimRig rig;
+    std::unique_ptr<SimRig> owner;
+    SimRig& rig;
     sim::SimTransmitter transmitter;
     sim::SimTestSetLinks links;
     Technician technician;
