@@ -17,17 +17,22 @@ fi
 export QT_QPA_PLATFORM=offscreen
 jobs=${KV7_JOBS:-2}
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$jobs" --target kv7_line_bench kv7_parser_bench kv7-radio-sim >/dev/null
+cmake --build build -j"$jobs" --target kv7_line_bench kv7_parser_bench kv7_align_bench \
+    kv7-radio-sim >/dev/null
 
 parser_csv=$(mktemp)
 table=$(mktemp)
-trap 'rm -f "$parser_csv" "$table"' EXIT
+align_table=$(mktemp)
+trap 'rm -f "$parser_csv" "$table" "$align_table"' EXIT
 
 build/bench/kv7_parser_bench --benchmark_format=csv >"$parser_csv" 2>/dev/null
 set +e
 build/bench/kv7_line_bench --parser-csv "$parser_csv" "$@" >"$table" 2> >(grep -v -e propagateSizeHints -e XDG_RUNTIME_DIR >&2)
 rc=$?
+build/bench/kv7_align_bench >"$align_table"
+align_rc=$?
 set -e
+if [ "$rc" -eq 0 ]; then rc=$align_rc; fi
 
 cpu=$(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //')
 mem=$(awk '/MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)
@@ -38,6 +43,8 @@ mem=$(awk '/MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)
         "$(cut -d' ' -f1-3 /proc/loadavg); $(uname -sr); commit $(git rev-parse --short HEAD 2>/dev/null || echo unknown)."
     echo
     cat "$table"
+    echo
+    cat "$align_table"
 } | tee "$table.out"
 
 if [ "$record" -eq 1 ]; then

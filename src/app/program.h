@@ -54,6 +54,8 @@ class Program {
     // The sink every part of the program shows its messages through.
     MessageSink& messages() { return sink_; }
     const ModalDepth& modalDepth() const { return depth_; }
+    // For a box the platform opens outside the message sink (a question), so it counts as open.
+    ModalDepth& modalDepth() { return depth_; }
     ImageBackup& imageBackup() { return backup_; }
     TestSetStation& testSet() { return testSet_; }
     AlignStation& align() { return align_; }

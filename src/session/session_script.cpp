@@ -40,6 +40,12 @@ const std::vector<SessionVerbInfo>& sessionVerbs() {
          "  report <file.pdf>    File > Save service report, to this file\n"},
         {SessionVerb::SweepData, "sweep-data",
          "  sweep-data <file.csv>  File > Save sweep data, to this file\n"},
+        {SessionVerb::Align, "align",
+         "  align <Power(Hi)|Power(LO)|MOD|TXF|all>  Align > the point (all: All points), every\n"
+         "                       question answered with OK, until the run ends; fails when a\n"
+         "                       point fails\n"},
+        {SessionVerb::AlignData, "align-data",
+         "  align-data <file.csv>  File > Save alignment data, to this file\n"},
     };
     return verbs;
 }
@@ -65,6 +71,9 @@ std::string actionList() {
 constexpr const char* kButtonList = "0, 1, 2, Connect, Reload or Disp para";
 constexpr const char* kKeyList = "Left, Right, Enter, Up, Down or F5";
 constexpr const char* kStateList = "connected, idle or disp-para";
+// The Align menu's points, as it names them.
+constexpr std::array<const char*, 4> kAlignPointNames = {"Power(Hi)", "Power(LO)", "MOD", "TXF"};
+constexpr const char* kAlignList = "Power(Hi), Power(LO), MOD, TXF or all";
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
@@ -226,6 +235,8 @@ class LineParser {
             case SessionVerb::WriteImage: return imageFile(found->verb, name, args);
             case SessionVerb::Report: return file(SessionVerb::Report, name, ".pdf", args);
             case SessionVerb::SweepData: return file(SessionVerb::SweepData, name, ".csv", args);
+            case SessionVerb::Align: return align(args);
+            case SessionVerb::AlignData: return file(SessionVerb::AlignData, name, ".csv", args);
         }
         return fail("unknown action '" + std::string(verb) + "'");
     }
@@ -426,6 +437,24 @@ class LineParser {
         if (!args.text(a_.text, quoted, error_)) return false;
         if (a_.text.empty()) return fail(std::string(name) + " needs a file name");
         return true;
+    }
+
+    bool align(Args& args) {
+        a_.verb = SessionVerb::Align;
+        const std::string_view w = args.word();
+        if (w.empty()) return fail(std::string("align needs a point: ") + kAlignList);
+        const std::string n = lower(w);
+        if (n == "all") {
+            a_.text = "all";
+            return nothingMore(args, "the point");
+        }
+        for (const char* point : kAlignPointNames) {
+            if (n == lower(point)) {
+                a_.text = point;
+                return nothingMore(args, "the point");
+            }
+        }
+        return fail("unknown point '" + std::string(w) + "' (points: " + kAlignList + ")");
     }
 
     bool print(Args& args) {

@@ -27,7 +27,9 @@ enum class SessionVerb {
     WriteImage,
     SaveCurrent,
     Report,
-    SweepData
+    SweepData,
+    Align,
+    AlignData
 };
 
 // A verb as the script spells it, and its line of the usage text.
@@ -64,8 +66,9 @@ struct SessionAction {
     SessionMenu menu = SessionMenu::Exit;
     int16_t menuIndex = 0;  // Menu port (1..4) or release (0..5)
     bool menuOn = false;    // Menu keep-images on/off
-    // WaitLine: the text looked for; Screenshot, the image verbs, Report, SweepData: the file;
-    // Device: the path
+    // WaitLine: the text looked for; Screenshot, the image verbs, Report, SweepData,
+    // AlignData: the file; Device: the path; Align: the point as the Align menu names it, or
+    // "all"
     std::string text;
     SessionState state = SessionState::Idle;
     double seconds = 0;  // Wait, Timeout

@@ -116,6 +116,26 @@ TEST(SessionScript, OtherActions) {
     EXPECT_EQ(only("print").verb, SessionVerb::Print);
     EXPECT_EQ(only("report \"out/KV7 0200.PDF\"").verb, SessionVerb::Report);
     EXPECT_EQ(only("sweep-data out/sweep.csv").text, "out/sweep.csv");
+    EXPECT_EQ(only("align-data out/align.CSV").verb, SessionVerb::AlignData);
+    EXPECT_EQ(only("align-data \"my runs/a.csv\"").text, "my runs/a.csv");
+
+    // A point as the Align menu spells it, whatever the case the script uses.
+    const struct {
+        const char* line;
+        const char* point;
+    } points[] = {
+        {"align Power(Hi)", "Power(Hi)"},
+        {"align power(hi)", "Power(Hi)"},
+        {"align POWER(LO)", "Power(LO)"},
+        {"align mod", "MOD"},
+        {"align TXF", "TXF"},
+        {"align ALL", "all"},
+    };
+    for (const auto& c : points) {
+        const SessionAction a = only(c.line);
+        EXPECT_EQ(a.verb, SessionVerb::Align) << c.line;
+        EXPECT_EQ(a.text, c.point) << c.line;
+    }
 }
 
 TEST(SessionScript, CommentsBlankLinesAndLineNumbers) {
@@ -186,6 +206,11 @@ TEST(SessionScript, BadLinesAreReportedWithTheirNumbers) {
         {"report", "report needs a file name ending in .pdf"},
         {"report out.csv", "report file 'out.csv' does not end in .pdf"},
         {"sweep-data out.pdf", "does not end in .csv"},
+        {"align", "align needs a point: Power(Hi), Power(LO), MOD, TXF or all"},
+        {"align Power", "unknown point 'Power'"},
+        {"align Power(Hi) MOD", "unexpected 'MOD' after the point"},
+        {"align-data", "align-data needs a file name ending in .csv"},
+        {"align-data out.pdf", "align-data file 'out.pdf' does not end in .csv"},
         {"print all", "unexpected 'all' after print"},
     };
     for (const auto& c : cases) {

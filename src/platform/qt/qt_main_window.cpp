@@ -62,8 +62,9 @@ QtMainWindow::QtMainWindow(QWidget* parent)
     keyPreview_ = std::make_unique<KeyPreview>(*this);
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { gate_.queryUnloadOnce(); });
 #ifndef QT_NO_SESSIONMANAGER
-    connect(qApp, &QGuiApplication::commitDataRequest, this,
-            [this](QSessionManager&) { gate_.post(EventGate::Deferred::Unload); });
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
+        if (mayClose()) gate_.post(EventGate::Deferred::Unload);
+    });
 #endif
     const double tx = TwipsPerPixelX();
     const double ty = TwipsPerPixelY();
@@ -323,9 +324,19 @@ double QtMainWindow::TwipsPerPixelY() const {
 }
 
 // Unloading from inside a handler (File > Exit) runs the close sequence at once, as the
-// logic expects it to have happened when the handler goes on.
+// logic expects it to have happened when the handler goes on; only while the program puts its
+// work on the line in order does it wait for a later heartbeat, like any close.
 void QtMainWindow::Unload() {
+    if (!mayClose()) return;
     gate_.unloadNow();
+}
+
+void QtMainWindow::retryClose() {
+    if (closeDelay_.beat()) gate_.post(EventGate::Deferred::Unload);
+}
+
+bool QtMainWindow::mayClose() {
+    return gate_.unloadStarted() || closeDelay_.mayClose();
 }
 
 // ---- widgets for tests -------------------------------------------------------------------------
@@ -411,9 +422,10 @@ void QtMainWindow::finishUnload() {
     }
 }
 
-// Closing is never refused; while a handler runs it waits for the handler's end.
+// Closing is never refused; it waits while a handler runs (for the handler's end) and while the
+// program puts its work on the line in order (for a later heartbeat).
 void QtMainWindow::closeEvent(QCloseEvent* event) {
-    if (gate_.post(EventGate::Deferred::Unload)) {
+    if (!mayClose() || gate_.post(EventGate::Deferred::Unload)) {
         event->ignore();
     } else {
         event->accept();

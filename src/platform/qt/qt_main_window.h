@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/event_boundary.h"
+#include "platform/qt/close_delay.h"
 #include "platform/qt/event_gate.h"
 #include "view/window_controls.h"
 
@@ -54,6 +55,10 @@ class QtMainWindow : public QMainWindow, public MainWindowView {
     void setOnUnloaded(std::function<void()> f) { onUnloaded_ = std::move(f); }
     // Whether the close sequence (Form_QueryUnload) has run.
     bool unloaded() const { return gate_.unloadStarted(); }
+    // Asked before the close sequence starts; while it says no, the close waits (see CloseDelay).
+    void setReadyToClose(std::function<bool()> ready) { closeDelay_.setReady(std::move(ready)); }
+    // On every heartbeat: a close that waits goes ahead once the program is ready.
+    void retryClose();
 
     // MainWindowView
     ListControl& lboConsole() override;
@@ -125,6 +130,8 @@ class QtMainWindow : public QMainWindow, public MainWindowView {
     EventOutcome runHandler(const std::string& what, const std::function<void()>& handler);
     // The end after the close sequence: the window hides and the program goes on to its end.
     void finishUnload();
+    // Whether a close may start now; false puts it off (the program has work on the line).
+    bool mayClose();
     // Window-wide keys: F5 to the logic, Enter/Escape to the default/cancel button.
     bool previewKey(QObject* receiver, QKeyEvent* event);
     bool pressDefaultOrCancel(int key);
@@ -154,6 +161,7 @@ class QtMainWindow : public QMainWindow, public MainWindowView {
     QPointer<QWindow> previewed_;
     std::vector<QWidget*> tabOrder_;
     EventGate gate_;
+    CloseDelay closeDelay_;
 };
 
 }  // namespace kv7

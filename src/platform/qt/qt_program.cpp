@@ -6,10 +6,15 @@ QtProgram::QtProgram(QtProgramOptions options) : options_(std::move(options)) {
     qtPort_.setSettingsFile(program_.link().profMain().FullPath());
     heartbeat_.setOnTick([this] {
         program_.heartbeat();
+        window_.retryClose();
         if (afterHeartbeat_) afterHeartbeat_();
     });
     window_.setLogic(&program_.window());
     window_.setEventBoundary(&program_.boundary());
+    // An alignment puts its item back on the line before the window may close.
+    window_.setReadyToClose([this] { return program_.readyToClose(); });
+    program_.align().run().setView(&alignView_);
+    alignEscape_.watch(&window_);
 }
 
 QtProgram::~QtProgram() {
@@ -17,6 +22,8 @@ QtProgram::~QtProgram() {
     heartbeat_.setOnTick({});
     window_.setLogic(nullptr);
     window_.setEventBoundary(nullptr);
+    window_.setReadyToClose({});
+    program_.align().run().setView(nullptr);
 }
 
 StartResult QtProgram::start() {

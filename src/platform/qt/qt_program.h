@@ -6,6 +6,9 @@
 
 #include "app/program.h"
 #include "platform/qt/port_device_chooser.h"
+#include "platform/qt/qt_align_escape.h"
+#include "platform/qt/qt_align_menu.h"
+#include "platform/qt/qt_align_view.h"
 #include "platform/qt/qt_heartbeat.h"
 #include "platform/qt/qt_image_menus.h"
 #include "platform/qt/qt_instance_lock.h"
@@ -53,6 +56,9 @@ class QtProgram {
     PortDeviceChooser& devices() { return devices_; }
     QtImageMenus& imageMenus() { return imageMenus_; }
     ServiceReportActions& reports() { return reports_; }
+    QtAlignView& alignView() { return alignView_; }
+    QtAlignMenu& alignMenu() { return alignMenu_; }
+    QtAlignEscape& alignEscape() { return alignEscape_; }
 
   private:
     SerialPort& programPort() { return decorated_ ? *decorated_ : qtPort_; }
@@ -74,6 +80,9 @@ class QtProgram {
     PortDeviceChooser devices_{window_, program_, qtPort_};
     QtImageMenus imageMenus_{window_, program_.imageBackup(), program_.boundary()};
     ServiceReportActions reports_{window_, program_, qtPort_};
+    QtAlignView alignView_{program_, &window_};
+    QtAlignMenu alignMenu_{window_, program_};
+    QtAlignEscape alignEscape_{program_};
 };
 
 }  // namespace kv7

@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 
 #include "app/program.h"
+#include "model/alignment_csv.h"
 #include "model/eeprom_map.h"
 #include "model/service_report.h"
 #include "model/sweep_data_csv.h"
@@ -26,6 +27,18 @@ const QString kNoRecord = QStringLiteral(
     "Nothing to save yet: connect to the radio first (the report starts with "
     "its clone read).");
 
+// What the file dialog of each entry says and suggests.
+struct FileKind {
+    const char* title;
+    const char* ending;  // after the radio's name, so the two CSV files of a read differ
+    const char* filter;
+};
+constexpr FileKind kKinds[] = {
+    {"Save service report", ".pdf", "PDF files (*.pdf)"},
+    {"Save sweep data", ".csv", "CSV files (*.csv)"},
+    {"Save alignment data", "-align.csv", "CSV files (*.csv)"},
+};
+
 }  // namespace
 
 ServiceReportActions::ServiceReportActions(QtMainWindow& window, Program& program,
@@ -34,13 +47,17 @@ ServiceReportActions::ServiceReportActions(QtMainWindow& window, Program& progra
     QMenu* file = window.fileMenu();
     report_ = new QAction(QStringLiteral("Save service &report…"), this);
     sweepData_ = new QAction(QStringLiteral("Save s&weep data…"), this);
+    alignmentData_ = new QAction(QStringLiteral("Save a&lignment data…"), this);
     QAction* before = window.exitAction();
     file->insertAction(before, report_);
     file->insertAction(before, sweepData_);
+    file->insertAction(before, alignmentData_);
     file->insertSeparator(before);
     connect(file, &QMenu::aboutToShow, this, [this] { refresh(); });
-    connect(report_, &QAction::triggered, this, [this] { chooseAndSave(true); });
-    connect(sweepData_, &QAction::triggered, this, [this] { chooseAndSave(false); });
+    connect(report_, &QAction::triggered, this, [this] { chooseAndSave(Kind::Report); });
+    connect(sweepData_, &QAction::triggered, this, [this] { chooseAndSave(Kind::SweepData); });
+    connect(alignmentData_, &QAction::triggered, this,
+            [this] { chooseAndSave(Kind::AlignmentData); });
     lastDir_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     refresh();
 }
@@ -49,6 +66,7 @@ bool ServiceReportActions::refresh() {
     const bool ready = program_.sessionRecord().cloneRead();
     report_->setEnabled(ready);
     sweepData_->setEnabled(ready);
+    alignmentData_->setEnabled(ready);
     return ready;
 }
 
@@ -83,7 +101,16 @@ QString ServiceReportActions::saveReport(const QString& path) {
 QString ServiceReportActions::saveSweepData(const QString& path) {
     const SessionRecord& record = program_.sessionRecord();
     if (!record.cloneRead()) return kNoRecord;
-    const std::string csv = SweepDataCsv(record);
+    return saveCsv(path, SweepDataCsv(record));
+}
+
+QString ServiceReportActions::saveAlignmentData(const QString& path) {
+    const SessionRecord& record = program_.sessionRecord();
+    if (!record.cloneRead()) return kNoRecord;
+    return saveCsv(path, AlignmentDataCsv(record));
+}
+
+QString ServiceReportActions::saveCsv(const QString& path, const std::string& csv) {
     const FileWriteResult written = writeFileAtomically(path.toStdString(), csv);
     if (!written) {
         return QStringLiteral("Cannot write %1: %2")
@@ -92,7 +119,7 @@ QString ServiceReportActions::saveSweepData(const QString& path) {
     return {};
 }
 
-void ServiceReportActions::chooseAndSave(bool report) {
+void ServiceReportActions::chooseAndSave(Kind kind) {
     if (!refresh()) return;
     const SessionRecord& record = program_.sessionRecord();
     // One name per radio and read, so a shop's folder sorts by radio and date.
@@ -100,16 +127,18 @@ void ServiceReportActions::chooseAndSave(bool report) {
                              .arg(QString::fromStdString(record.subName()),
                                   QDateTime::fromMSecsSinceEpoch(record.cloneReadMs())
                                       .toString(QStringLiteral("yyyyMMdd-HHmm")));
-    const QString suggested =
-        QDir(lastDir_).filePath(base + (report ? QStringLiteral(".pdf") : QStringLiteral(".csv")));
-    const QString path = QFileDialog::getSaveFileName(
-        &window_,
-        report ? QStringLiteral("Save service report") : QStringLiteral("Save sweep data"),
-        suggested,
-        report ? QStringLiteral("PDF files (*.pdf)") : QStringLiteral("CSV files (*.csv)"));
+    const FileKind& k = kKinds[static_cast<size_t>(kind)];
+    const QString suggested = QDir(lastDir_).filePath(base + QString::fromLatin1(k.ending));
+    const QString path = QFileDialog::getSaveFileName(&window_, QString::fromLatin1(k.title),
+                                                      suggested, QString::fromLatin1(k.filter));
     if (path.isEmpty()) return;
     lastDir_ = QFileInfo(path).absolutePath();
-    const QString error = report ? saveReport(path) : saveSweepData(path);
+    QString error;
+    switch (kind) {
+        case Kind::Report: error = saveReport(path); break;
+        case Kind::SweepData: error = saveSweepData(path); break;
+        case Kind::AlignmentData: error = saveAlignmentData(path); break;
+    }
     if (!error.isEmpty()) program_.messages().showMessage(error.toStdString());
 }
 

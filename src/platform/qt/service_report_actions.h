@@ -1,6 +1,7 @@
 #pragma once
 #include <QObject>
 #include <QString>
+#include <string>
 
 class QAction;
 
@@ -10,17 +11,18 @@ class Program;
 class QtMainWindow;
 class QtSerialPort;
 
-// File > "Save service report…" and "Save sweep data…": the record of the latest connection
-// as a PDF for the shop's files and its sweep points as CSV. Both are offered once a clone
-// read is in the record.
+// File > "Save service report…", "Save sweep data…" and "Save alignment data…": the record of
+// the latest connection as a PDF for the shop's files, its sweep points and its alignment steps
+// as CSV. All are offered once a clone read is in the record.
 class ServiceReportActions : public QObject {
   public:
-    // Adds the two entries to the window's File menu, before Exit; they leave it with this
-    // object, which must go before the program and the window.
+    // Adds the entries to the window's File menu, before Exit; they leave it with this object,
+    // which must go before the program and the window.
     ServiceReportActions(QtMainWindow& window, Program& program, const QtSerialPort& port);
 
     QAction* reportAction() const { return report_; }
     QAction* sweepDataAction() const { return sweepData_; }
+    QAction* alignmentDataAction() const { return alignmentData_; }
 
     // Enables the entries when the record holds a clone read; returns that.
     bool refresh();
@@ -28,9 +30,13 @@ class ServiceReportActions : public QObject {
     // Write the file without asking; an empty text when it was written, otherwise why not.
     QString saveReport(const QString& path);
     QString saveSweepData(const QString& path);
+    QString saveAlignmentData(const QString& path);
 
   private:
-    void chooseAndSave(bool report);
+    enum class Kind { Report, SweepData, AlignmentData };
+
+    void chooseAndSave(Kind kind);
+    QString saveCsv(const QString& path, const std::string& csv);
     QString portText() const;
 
     QtMainWindow& window_;
@@ -38,6 +44,7 @@ class ServiceReportActions : public QObject {
     const QtSerialPort& port_;
     QAction* report_ = nullptr;
     QAction* sweepData_ = nullptr;
+    QAction* alignmentData_ = nullptr;
     QString lastDir_;
 };
 

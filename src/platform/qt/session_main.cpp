@@ -77,6 +77,8 @@ int run(int argc, char** argv) {
     qt.messages().setObserver(sayMessageBox);
     qt.imageMenus().confirmBox().setAutoAnswer(true);
     qt.imageMenus().confirmBox().setObserver(sayQuestion);
+    qt.alignView().setAutoAnswer(true);
+    qt.alignView().setObserver(sayQuestion);
     Program& program = qt.program();
     QtMainWindow& window = qt.window();
 

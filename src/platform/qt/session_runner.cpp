@@ -11,6 +11,7 @@
 #include <QWindow>
 #include <iomanip>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "platform/qt/qt_program.h"
@@ -23,6 +24,23 @@ namespace {
 
 constexpr int kPollMs = 10;
 
+// The point the Align menu names so; the session's names are the menu's.
+std::optional<AlignPoint> alignPoint(const std::string& name) {
+    for (AlignPoint p : kAlignPoints) {
+        if (name == AlignPointName(p)) return p;
+    }
+    return std::nullopt;
+}
+
+// "Power(Hi): PASS, 5.01 W at 215 (6 steps)" or "MOD: FAIL, why".
+std::string alignSummary(const AlignmentRecord& r) {
+    if (!r.passed) return r.point + ": FAIL, " + r.outcome;
+    const std::string reading =
+        r.readingAfter ? AlignReadingText(r.measure, *r.readingAfter) : std::string("-");
+    return r.point + ": PASS, " + reading + " at " + std::to_string(r.valueAfter) + " (" +
+           std::to_string(r.steps.size()) + " steps)";
+}
+
 }  // namespace
 
 SessionRunner::SessionRunner(const SessionScript& script, const SessionOptions& o, QtProgram& qt)
@@ -32,6 +50,8 @@ SessionRunner::SessionRunner(const SessionScript& script, const SessionOptions& 
       devices_(qt.devices()),
       imageMenus_(qt.imageMenus()),
       reports_(qt.reports()),
+      alignMenu_(qt.alignMenu()),
+      messageBox_(qt.messages()),
       timeoutS_(o.timeoutS) {
     QObject::connect(&poll_, &QTimer::timeout, [this] { step(); });
 }
@@ -115,7 +135,9 @@ SessionRunner::Result SessionRunner::perform(const SessionAction& a) {
         case SessionVerb::SaveCurrent:
         case SessionVerb::WriteImage: return imageAction(a);
         case SessionVerb::Report:
-        case SessionVerb::SweepData: return saveRecord(a);
+        case SessionVerb::SweepData:
+        case SessionVerb::AlignData: return saveRecord(a);
+        case SessionVerb::Align: return align(a);
     }
     return Result::Failed;
 }
@@ -353,18 +375,74 @@ SessionRunner::Result SessionRunner::device(const SessionAction& a) {
 
 // The File menu's report entries, without the file dialog.
 SessionRunner::Result SessionRunner::saveRecord(const SessionAction& a) {
-    const bool report = a.verb == SessionVerb::Report;
     if (!reports_.refresh()) {
         fail(a, "the menu item is not available (no clone read yet)");
         return Result::Failed;
     }
     const QString path = QString::fromStdString(a.text);
-    const QString error = report ? reports_.saveReport(path) : reports_.saveSweepData(path);
+    const QString error = a.verb == SessionVerb::Report      ? reports_.saveReport(path)
+                          : a.verb == SessionVerb::SweepData ? reports_.saveSweepData(path)
+                                                             : reports_.saveAlignmentData(path);
     if (!error.isEmpty()) {
         fail(a, error.toStdString());
         return Result::Failed;
     }
     say(stamp() + "  saved " + a.text);
+    return Result::Done;
+}
+
+// The Align menu's entry, its questions answered by the auto-answering box; then the wait for
+// the run's end.
+SessionRunner::Result SessionRunner::align(const SessionAction& a) {
+    if (!alignStarted_) return startAlign(a);
+    if (program_.align().run().running()) {
+        return timedOut() ? timeout(a, "end of the alignment") : Result::Pending;
+    }
+    alignStarted_ = false;
+    return alignEnded(a);
+}
+
+SessionRunner::Result SessionRunner::startAlign(const SessionAction& a) {
+    alignMenu_.refresh();
+    const std::optional<AlignPoint> point = alignPoint(a.text);
+    QAction* item = point ? alignMenu_.pointAction(*point) : alignMenu_.allAction();
+    const std::string name = "Align > " + item->text().remove(QLatin1Char('&')).toStdString();
+    if (!item->isVisible()) {
+        const QString notice = alignMenu_.noticeAction()->text();
+        fail(a, name + " is not offered: " +
+                    (notice.isEmpty() ? "Align.ini has no section for it" : notice.toStdString()));
+        return Result::Failed;
+    }
+    if (!item->isEnabled()) {
+        fail(a, name + " is not available: " + item->statusTip().toStdString());
+        return Result::Failed;
+    }
+    const size_t shown = messageBox_.shown().size();
+    item->trigger();
+    if (!program_.align().run().running()) {
+        const bool told = messageBox_.shown().size() > shown;
+        fail(a, "the alignment did not start" + (told ? ": " + messageBox_.shown().back() : ""));
+        return Result::Failed;
+    }
+    alignStarted_ = true;
+    return Result::Pending;
+}
+
+SessionRunner::Result SessionRunner::alignEnded(const SessionAction& a) {
+    const std::vector<AlignmentRecord>& results = program_.align().run().results();
+    const AlignmentRecord* failed = nullptr;
+    for (const AlignmentRecord& r : results) {
+        say(stamp() + "  " + alignSummary(r));
+        if (!r.passed && failed == nullptr) failed = &r;
+    }
+    if (results.empty()) {
+        fail(a, "no point was aligned");
+        return Result::Failed;
+    }
+    if (failed != nullptr) {
+        fail(a, failed->point + " failed: " + failed->outcome);
+        return Result::Failed;
+    }
     return Result::Done;
 }
 

@@ -14,8 +14,10 @@ namespace kv7 {
 class ImageBackup;
 class PortDeviceChooser;
 class Program;
+class QtAlignMenu;
 class QtImageMenus;
 class QtMainWindow;
+class QtMessageBox;
 class QtProgram;
 class ServiceReportActions;
 struct SessionOptions;
@@ -61,6 +63,9 @@ class SessionRunner {
     Result screenshot(const SessionAction& a);
     Result device(const SessionAction& a);
     Result saveRecord(const SessionAction& a);
+    Result align(const SessionAction& a);
+    Result startAlign(const SessionAction& a);
+    Result alignEnded(const SessionAction& a);
 
     const std::vector<SessionAction>& actions_;
     Program& program_;
@@ -68,6 +73,8 @@ class SessionRunner {
     PortDeviceChooser& devices_;
     QtImageMenus& imageMenus_;
     ServiceReportActions& reports_;
+    QtAlignMenu& alignMenu_;
+    QtMessageBox& messageBox_;
     double timeoutS_;
     QTimer poll_;
     QElapsedTimer clock_;
@@ -78,6 +85,7 @@ class SessionRunner {
     bool finished_ = false;
     bool ended_ = false;
     bool imageWriteStarted_ = false;
+    bool alignStarted_ = false;
     int exitCode_ = 0;
 };
 
