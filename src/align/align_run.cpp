@@ -451,13 +451,17 @@ bool AlignRun::runStep() {
             measure(step_ == Step::CheckCarrier ? Quantity::Power : quantity());
             return false;
         case Step::AwaitTxfEnd:
-            if (controller_.procedureRunning() || !controller_.changesSent()) return timedOut();
+            if (controller_.procedureRunning() || !controller_.changesSent() || !lineIdle()) {
+                return timedOut();
+            }
             tableCheck_ = true;
             step_ = Step::Settle;
             since_ = ticks_.GetTickCount();
             return true;
         case Step::AwaitRestored:
-            if (controller_.procedureRunning() || !controller_.changesSent()) return timedOut();
+            if (controller_.procedureRunning() || !controller_.changesSent() || !lineIdle()) {
+                return timedOut();
+            }
             nextPutBack();
             return true;
     }
@@ -469,9 +473,10 @@ bool AlignRun::runStep() {
 bool AlignRun::awaitSent() {
     const bool txf = cur_.point == AlignPoint::Txf && sendItem_ == cur_.item && !restoring_;
     const int16_t now = console_.Value(sendItem_);
-    const bool sent = txf ? controller_.txfTracking(now) && (awaitStart_ || now == value_) &&
-                                controller_.txfSecondSetting() == (cur_.stage == 1)
-                          : controller_.changesSent() && now == value_;
+    const bool sent = (txf ? controller_.txfTracking(now) && (awaitStart_ || now == value_) &&
+                                 controller_.txfSecondSetting() == (cur_.stage == 1)
+                           : controller_.changesSent() && now == value_) &&
+                      lineIdle();
     if (!sent) return timedOut();
     if (restoring_) {
         nextPutBack();
@@ -484,7 +489,7 @@ bool AlignRun::awaitSent() {
     if (awaitStart_) {
         awaitStart_ = false;
         value_ = now;
-        if (cur_.stage == 0) rec_.valueBefore = now;
+        if (cur_.stage == 0) rec_.valueBefore = cur_.valueBefore = now;
         beginStage(cur_.stage == 0 ? cur_.channelHz : cur_.channelHz * kSecondFrequency);
     }
     step_ = Step::Settle;

@@ -49,6 +49,9 @@ class AlignRun {
     // Every point's record, as it ends.
     void setRecorder(Recorder r) { recorder_ = std::move(r); }
     void setTargets(const AlignTargets& targets) { targets_ = targets; }
+    // Whether the port has put every byte written on the line; a command still in its transmit
+    // queue has not reached the radio. Always true when not set.
+    void setLineIdle(std::function<bool()> idle) { lineIdle_ = std::move(idle); }
     const AlignTargets& targets() const { return targets_; }
 
     // The points the technician may run now, and why none when that is so.
@@ -106,6 +109,7 @@ class AlignRun {
     void advance();
     bool runStep();
     bool awaitSent();
+    bool lineIdle() const { return !lineIdle_ || lineIdle_(); }
     bool timedOut();
     bool pause();
     bool keyTimeOver() const;
@@ -124,6 +128,7 @@ class AlignRun {
     AlignView* view_ = nullptr;
     Recorder recorder_;
     AlignTargets targets_;
+    std::function<bool()> lineIdle_;
 
     Step step_ = Step::Idle;
     std::deque<AlignPoint> queue_;

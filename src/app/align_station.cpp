@@ -14,8 +14,8 @@ constexpr size_t kMaxFileSize = 64 * 1024;
 }  // namespace
 
 AlignStation::AlignStation(clsConsole& console, clsIndOp_RigKV7& controller,
-                           TestSetStation& testSet, TickSource& ticks, MessageSink& messages,
-                           SessionRecord& record, std::string constFilePath)
+                           TestSetStation& testSet, const SerialPort& port, TickSource& ticks,
+                           MessageSink& messages, SessionRecord& record, std::string constFilePath)
     : messages_(messages),
       testSet_(testSet),
       controller_(controller),
@@ -23,6 +23,7 @@ AlignStation::AlignStation(clsConsole& console, clsIndOp_RigKV7& controller,
       instrument_(testSet.testSet(), testSet.monitor()),
       run_(console, controller, instrument_, ticks, messages) {
     run_.setRecorder([&record](const AlignmentRecord& r) { record.alignmentDone(r); });
+    run_.setLineIdle([&port] { return port.outBufferCount() == 0; });
 }
 
 void AlignStation::load() {

@@ -5,6 +5,7 @@
 #include "align/test_set_instrument.h"
 #include "app/test_set_station.h"
 #include "model/session_record.h"
+#include "serial/serial_port.h"
 
 namespace kv7 {
 
@@ -13,8 +14,8 @@ namespace kv7 {
 class AlignStation {
   public:
     AlignStation(clsConsole& console, clsIndOp_RigKV7& controller, TestSetStation& testSet,
-                 TickSource& ticks, MessageSink& messages, SessionRecord& record,
-                 std::string constFilePath);
+                 const SerialPort& port, TickSource& ticks, MessageSink& messages,
+                 SessionRecord& record, std::string constFilePath);
 
     // Reads the targets; a file that is there but cannot be used is told once, by its line.
     void load();

@@ -289,6 +289,10 @@ bool TestSet::measureFrequency(std::optional<double> txFreqHz, FrequencyHandler 
 
 int32_t TestSet::settleMs(Quantity q) const {
     const TestSetProfile& p = profile_ ? *profile_ : GenericScpiProfile();
+    // The carrier frequency is measured by whichever of its two sections the profile has.
+    if (!p.of(q) && (q == Quantity::Frequency || q == Quantity::FreqError)) {
+        q = q == Quantity::Frequency ? Quantity::FreqError : Quantity::Frequency;
+    }
     return p.of(q) ? p.of(q)->settleMs : 0;
 }
 
