@@ -10,9 +10,13 @@ QtProgram::QtProgram(QtProgramOptions options) : options_(std::move(options)) {
     });
     window_.setLogic(&program_.window());
     window_.setEventBoundary(&program_.boundary());
+    program_.testSet().setLinkFactory(&testSetLinks_);
+    program_.testSet().setView(&testSetWindow_);
 }
 
 QtProgram::~QtProgram() {
+    program_.testSet().setView(nullptr);
+    program_.testSet().setLinkFactory(nullptr);
     heartbeat_.setEnabled(false);
     heartbeat_.setOnTick({});
     window_.setLogic(nullptr);

@@ -12,7 +12,10 @@
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_message_box.h"
 #include "platform/qt/qt_serial_port.h"
+#include "platform/qt/qt_test_set_links.h"
 #include "platform/qt/service_report_actions.h"
+#include "platform/qt/test_set_dialog.h"
+#include "platform/qt/test_set_window.h"
 #include "protocol/tick.h"
 
 namespace kv7 {
@@ -53,6 +56,8 @@ class QtProgram {
     PortDeviceChooser& devices() { return devices_; }
     QtImageMenus& imageMenus() { return imageMenus_; }
     ServiceReportActions& reports() { return reports_; }
+    TestSetWindow& testSetWindow() { return testSetWindow_; }
+    TestSetDialog& testSetDialog() { return testSetDialog_; }
 
   private:
     SerialPort& programPort() { return decorated_ ? *decorated_ : qtPort_; }
@@ -74,6 +79,13 @@ class QtProgram {
     PortDeviceChooser devices_{window_, program_, qtPort_};
     QtImageMenus imageMenus_{window_, program_.imageBackup(), program_.boundary()};
     ServiceReportActions reports_{window_, program_, qtPort_};
+    // The test set's reports wait while a message box is open, as the radio's bytes do.
+    QtTestSetLinks testSetLinks_{[this](const std::function<void()>& report) {
+        return program_.boundary().runTick("the test set's connection", report) !=
+               EventOutcome::Skipped;
+    }};
+    TestSetWindow testSetWindow_{&window_};
+    TestSetDialog testSetDialog_{window_, program_, testSetWindow_};
 };
 
 }  // namespace kv7
