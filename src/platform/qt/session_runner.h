@@ -18,6 +18,7 @@ class QtImageMenus;
 class QtMainWindow;
 class QtProgram;
 class ServiceReportActions;
+class TestSetWindow;
 struct SessionOptions;
 
 // Performs the script's actions one after the other on the event loop. Waiting actions are
@@ -55,12 +56,16 @@ class SessionRunner {
     bool changesUnsent();
     bool timedOut() const;
     qint64 timeoutMs() const;
-    Result timeout(const SessionAction& a, const std::string& what);
+    // "no <what> within N s", and why when it is known.
+    Result timeout(const SessionAction& a, const std::string& what, const std::string& why = {});
     Result waitLine(const SessionAction& a);
     Result waitState(const SessionAction& a);
     Result screenshot(const SessionAction& a);
     Result device(const SessionAction& a);
     Result saveRecord(const SessionAction& a);
+    Result testSet(const SessionAction& a);
+    Result waitReading(const SessionAction& a);
+    void printAll();
 
     const std::vector<SessionAction>& actions_;
     Program& program_;
@@ -68,6 +73,7 @@ class SessionRunner {
     PortDeviceChooser& devices_;
     QtImageMenus& imageMenus_;
     ServiceReportActions& reports_;
+    TestSetWindow& testSetWindow_;
     double timeoutS_;
     QTimer poll_;
     QElapsedTimer clock_;
@@ -78,6 +84,8 @@ class SessionRunner {
     bool finished_ = false;
     bool ended_ = false;
     bool imageWriteStarted_ = false;
+    bool testSetStarted_ = false;
+    int readingsFrom_ = -1;  // the test-set window's count of updates when the wait began
     int exitCode_ = 0;
 };
 
