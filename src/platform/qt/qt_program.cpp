@@ -5,6 +5,7 @@ namespace kv7 {
 QtProgram::QtProgram(QtProgramOptions options) : options_(std::move(options)) {
     qtPort_.setSettingsFile(program_.link().profMain().FullPath());
     heartbeat_.setOnTick([this] {
+        testSetLinks_.deliverHeld();
         program_.heartbeat();
         if (afterHeartbeat_) afterHeartbeat_();
     });

@@ -9,23 +9,49 @@
 
 namespace kv7 {
 
-namespace {
+namespace testsetlink {
 
 // How soon a report held back by an open message box is tried again.
 constexpr int kRetryMs = 50;
 constexpr const char* kClosedByPeer = "the test set closed the connection";
+using LiveLinks = std::shared_ptr<std::set<ReportingLink*>>;
 
 // What both links share: the listener and the reports on their way to it. Reports go out in
 // the order they came, each as an event of the program; none goes out after close().
 class ReportingLink : public TestSetLink {
   public:
-    explicit ReportingLink(QtTestSetLinks::Runner runner) : runner_(std::move(runner)) {
+    ReportingLink(QtTestSetLinks::Runner runner, LiveLinks live)
+        : runner_(std::move(runner)), live_(std::move(live)) {
         retry_.setSingleShot(true);
         QObject::connect(&retry_, &QTimer::timeout, [this] { deliver(); });
+        live_->insert(this);
     }
+    ~ReportingLink() override { live_->erase(this); }
 
     bool isOpen() const override { return active_; }
     void setListener(TestSetLinkListener* listener) override { listener_ = listener; }
+
+    // Delivers the reports in order, as far as the program takes them now; the rest waits.
+    // A report made while one is being delivered waits for it to return, so the listener
+    // never hears of the connection inside its own handler of the connection.
+    void deliver() {
+        if (delivering_) return;
+        delivering_ = true;
+        while (active_ && !pending_.empty()) {
+            Report r = std::move(pending_.front());
+            pending_.pop_front();
+            const auto call = [this, &r] {
+                if (listener_ != nullptr) r(*listener_);
+            };
+            if (runner_ && !runner_(call)) {
+                pending_.push_front(std::move(r));
+                retry_.start(kRetryMs);
+                break;
+            }
+            if (!runner_) call();
+        }
+        delivering_ = false;
+    }
 
   protected:
     using Report = std::function<void(TestSetLinkListener&)>;
@@ -61,28 +87,8 @@ class ReportingLink : public TestSetLink {
     }
 
   private:
-    // A report made while one is being delivered waits for it to return, so the listener
-    // never hears of the connection inside its own handler of the connection.
-    void deliver() {
-        if (delivering_) return;
-        delivering_ = true;
-        while (active_ && !pending_.empty()) {
-            Report r = std::move(pending_.front());
-            pending_.pop_front();
-            const auto call = [this, &r] {
-                if (listener_ != nullptr) r(*listener_);
-            };
-            if (runner_ && !runner_(call)) {
-                pending_.push_front(std::move(r));
-                retry_.start(kRetryMs);
-                break;
-            }
-            if (!runner_) call();
-        }
-        delivering_ = false;
-    }
-
     QtTestSetLinks::Runner runner_;
+    LiveLinks live_;
     TestSetLinkListener* listener_ = nullptr;
     bool active_ = false;
     bool failed_ = false;
@@ -93,8 +99,10 @@ class ReportingLink : public TestSetLink {
 
 class TcpTestSetLink : public ReportingLink {
   public:
-    TcpTestSetLink(const TestSetAddress& a, QtTestSetLinks::Runner runner)
-        : ReportingLink(std::move(runner)), host_(QString::fromStdString(a.host)), port_(a.port) {
+    TcpTestSetLink(const TestSetAddress& a, QtTestSetLinks::Runner runner, LiveLinks live)
+        : ReportingLink(std::move(runner), std::move(live)),
+          host_(QString::fromStdString(a.host)),
+          port_(a.port) {
         QObject::connect(&socket_, &QTcpSocket::connected, [this] {
             // Queries are short lines answered at once: no waiting to fill a segment.
             socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -133,8 +141,8 @@ class TcpTestSetLink : public ReportingLink {
 
 class SerialTestSetLink : public ReportingLink {
   public:
-    SerialTestSetLink(const TestSetAddress& a, QtTestSetLinks::Runner runner)
-        : ReportingLink(std::move(runner)), device_(a.device), baud_(a.baud) {
+    SerialTestSetLink(const TestSetAddress& a, QtTestSetLinks::Runner runner, LiveLinks live)
+        : ReportingLink(std::move(runner), std::move(live)), device_(a.device), baud_(a.baud) {
         QObject::connect(&port_, &QSerialPort::readyRead,
                          [this] { received(port_.readAll().toStdString()); });
         QObject::connect(&port_, &QSerialPort::errorOccurred,
@@ -186,13 +194,22 @@ class SerialTestSetLink : public ReportingLink {
     QSerialPort port_;
 };
 
-}  // namespace
+}  // namespace testsetlink
 
 std::unique_ptr<TestSetLink> QtTestSetLinks::createLink(const TestSetAddress& address) {
+    using namespace testsetlink;
     if (address.kind == TestSetAddress::Kind::Tcp) {
-        return std::make_unique<TcpTestSetLink>(address, runner_);
+        return std::make_unique<TcpTestSetLink>(address, runner_, live_);
     }
-    return std::make_unique<SerialTestSetLink>(address, runner_);
+    return std::make_unique<SerialTestSetLink>(address, runner_, live_);
+}
+
+void QtTestSetLinks::deliverHeld() {
+    // A delivery may end a link (and so the set's member): go by a copy.
+    const std::set<testsetlink::ReportingLink*> links = *live_;
+    for (testsetlink::ReportingLink* link : links) {
+        if (live_->count(link) != 0) link->deliver();
+    }
 }
 
 }  // namespace kv7

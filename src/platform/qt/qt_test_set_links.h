@@ -1,10 +1,15 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <set>
 
 #include "testset/test_set_link.h"
 
 namespace kv7 {
+
+namespace testsetlink {
+class ReportingLink;
+}  // namespace testsetlink
 
 // The test set's links on Qt: SCPI over a raw TCP socket (QTcpSocket) or over a serial device
 // (QSerialPort, 8N1 at the address's baud rate). Nothing waits: connecting, receiving and
@@ -21,8 +26,15 @@ class QtTestSetLinks : public TestSetLinkFactory {
 
     std::unique_ptr<TestSetLink> createLink(const TestSetAddress& address) override;
 
+    // Delivers what the links hold back, ahead of the heartbeat that checks the time-outs: an
+    // answer that came while a message box was open is then taken as in time.
+    void deliverHeld();
+
   private:
     Runner runner_;
+    // The links made and not yet gone; they may outlive the factory.
+    std::shared_ptr<std::set<testsetlink::ReportingLink*>> live_ =
+        std::make_shared<std::set<testsetlink::ReportingLink*>>();
 };
 
 }  // namespace kv7
