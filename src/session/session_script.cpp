@@ -46,6 +46,13 @@ const std::vector<SessionVerbInfo>& sessionVerbs() {
          "                       point fails\n"},
         {SessionVerb::AlignData, "align-data",
          "  align-data <file.csv>  File > Save alignment data, to this file\n"},
+        {SessionVerb::TestSet, "test-set",
+         "  test-set <address> [profile]\n"
+         "                       connects to the test set at HOST[:PORT] or\n"
+         "                       DEVICE[@BAUD][#GPIB] (the profile by *IDN? unless named)\n"},
+        {SessionVerb::WaitReading, "wait-reading",
+         "  wait-reading <power|frequency|deviation>\n"
+         "                       until the test set's next good reading, and prints it\n"},
     };
     return verbs;
 }
@@ -237,6 +244,8 @@ class LineParser {
             case SessionVerb::SweepData: return file(SessionVerb::SweepData, name, ".csv", args);
             case SessionVerb::Align: return align(args);
             case SessionVerb::AlignData: return file(SessionVerb::AlignData, name, ".csv", args);
+            case SessionVerb::TestSet: return testSet(args);
+            case SessionVerb::WaitReading: return waitReading(args);
         }
         return fail("unknown action '" + std::string(verb) + "'");
     }
@@ -466,6 +475,35 @@ class LineParser {
         return textAction(SessionVerb::Device, args, "device needs the path of a serial device");
     }
 
+    // The address is one word; the profile's name may hold blanks.
+    bool testSet(Args& args) {
+        a_.verb = SessionVerb::TestSet;
+        a_.text = std::string(args.word());
+        if (a_.text.empty()) {
+            return fail(
+                "test-set needs the test set's address: HOST[:PORT] or "
+                "DEVICE[@BAUD][#GPIB]");
+        }
+        bool quoted = false;
+        return args.text(a_.profile, quoted, error_);
+    }
+
+    bool waitReading(Args& args) {
+        a_.verb = SessionVerb::WaitReading;
+        const std::string_view w = args.word();
+        const std::string n = lower(w);
+        for (SessionQuantity q :
+             {SessionQuantity::Power, SessionQuantity::Frequency, SessionQuantity::Deviation}) {
+            if (n == sessionQuantityName(q)) {
+                a_.quantity = q;
+                return nothingMore(args, "the quantity");
+            }
+        }
+        return fail(w.empty() ? std::string("wait-reading needs power, frequency or deviation")
+                              : "unknown quantity '" + std::string(w) +
+                                    "' (power, frequency or deviation)");
+    }
+
     SessionAction& a_;
     std::string& error_;
 };
@@ -543,6 +581,15 @@ const char* sessionStateName(SessionState s) {
         case SessionState::Connected: return "connected";
         case SessionState::Idle: return "idle";
         case SessionState::DispPara: return "disp-para";
+    }
+    return "?";
+}
+
+const char* sessionQuantityName(SessionQuantity q) {
+    switch (q) {
+        case SessionQuantity::Power: return "power";
+        case SessionQuantity::Frequency: return "frequency";
+        case SessionQuantity::Deviation: return "deviation";
     }
     return "?";
 }

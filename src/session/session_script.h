@@ -29,7 +29,9 @@ enum class SessionVerb {
     Report,
     SweepData,
     Align,
-    AlignData
+    AlignData,
+    TestSet,     // connects to the test set
+    WaitReading  // the next good reading of a quantity
 };
 
 // A verb as the script spells it, and its line of the usage text.
@@ -47,6 +49,7 @@ std::string sessionVerbUsage();
 enum class SessionKey { Left, Right, Enter, Up, Down, F5 };
 enum class SessionState { Connected, Idle, DispPara };
 enum class SessionMenu { Port, Release, Exit, KeepImages };
+enum class SessionQuantity { Power, Frequency, Deviation };
 
 // A console line named by its index or by the title of its item.
 struct ConsoleLineRef {
@@ -72,6 +75,9 @@ struct SessionAction {
     std::string text;
     SessionState state = SessionState::Idle;
     double seconds = 0;  // Wait, Timeout
+    // TestSet: the address is the text; the profile's name, empty to choose it by *IDN?
+    std::string profile;
+    SessionQuantity quantity = SessionQuantity::Power;  // WaitReading
 };
 
 struct SessionScriptError {
@@ -100,5 +106,6 @@ int16_t findConsoleLine(const ConsoleLineRef& ref, const std::vector<std::string
 // The names the script uses, for messages and the printed transcript.
 const char* sessionKeyName(SessionKey k);
 const char* sessionStateName(SessionState s);
+const char* sessionQuantityName(SessionQuantity q);
 
 }  // namespace kv7

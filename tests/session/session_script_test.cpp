@@ -107,6 +107,16 @@ TEST(SessionScript, OtherActions) {
     EXPECT_EQ(only("wait-state Idle").state, SessionState::Idle);
     EXPECT_EQ(only("wait-state disp-para").state, SessionState::DispPara);
 
+    a = only("test-set 127.0.0.1:5025");
+    EXPECT_EQ(a.verb, SessionVerb::TestSet);
+    EXPECT_EQ(a.text, "127.0.0.1:5025");
+    EXPECT_EQ(a.profile, "");
+    a = only("test-set /dev/ttyUSB0@19200#12  Bench monitor in dBm");
+    EXPECT_EQ(a.text, "/dev/ttyUSB0@19200#12");  // '#' after no blank: no comment
+    EXPECT_EQ(a.profile, "Bench monitor in dBm");
+    EXPECT_EQ(only("wait-reading Frequency").quantity, SessionQuantity::Frequency);
+    EXPECT_EQ(only("wait-reading deviation").quantity, SessionQuantity::Deviation);
+
     EXPECT_DOUBLE_EQ(only("wait 0").seconds, 0);
     EXPECT_DOUBLE_EQ(only("wait 1.5").seconds, 1.5);
     EXPECT_DOUBLE_EQ(only("timeout 90").seconds, 90);
@@ -199,6 +209,10 @@ TEST(SessionScript, BadLinesAreReportedWithTheirNumbers) {
         {"wait 3601", "not '3601'"},
         {"wait nan", "not 'nan'"},
         {"wait 1 2", "unexpected '2'"},
+        {"test-set", "test-set needs the test set's address"},
+        {"wait-reading", "wait-reading needs power, frequency or deviation"},
+        {"wait-reading dBm", "unknown quantity 'dBm'"},
+        {"wait-reading power now", "unexpected 'now' after the quantity"},
         {"timeout 0", "above 0 to 3600, not '0'"},
         {"screenshot", "screenshot needs a file name"},
         {"screenshot demo.jpg", "does not end in .png"},

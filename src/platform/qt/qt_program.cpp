@@ -5,6 +5,7 @@ namespace kv7 {
 QtProgram::QtProgram(QtProgramOptions options) : options_(std::move(options)) {
     qtPort_.setSettingsFile(program_.link().profMain().FullPath());
     heartbeat_.setOnTick([this] {
+        testSetLinks_.deliverHeld();
         program_.heartbeat();
         window_.retryClose();
         if (afterHeartbeat_) afterHeartbeat_();
@@ -15,15 +16,28 @@ QtProgram::QtProgram(QtProgramOptions options) : options_(std::move(options)) {
     window_.setReadyToClose([this] { return program_.readyToClose(); });
     program_.align().run().setView(&alignView_);
     alignEscape_.watch(&window_);
+    program_.testSet().setLinkFactory(&testSetLinks_);
+    program_.testSet().setView(&testSetWindow_);
+    // A run shows where it stands in the test-set window, and Esc there cancels it too.
+    alignView_.setOnProgress(
+        [this](const AlignProgress& p) { testSetWindow_.showAlignProgress(p); });
+    alignView_.setOnEnded([this] { testSetWindow_.endAlignProgress(); });
+    alignEscape_.watch(&testSetWindow_);
 }
 
 QtProgram::~QtProgram() {
+    // The connection and its socket go while the window and the program are still whole.
+    program_.testSet().disconnect();
+    program_.testSet().setView(nullptr);
+    program_.testSet().setLinkFactory(nullptr);
     heartbeat_.setEnabled(false);
     heartbeat_.setOnTick({});
     window_.setLogic(nullptr);
     window_.setEventBoundary(nullptr);
     window_.setReadyToClose({});
     program_.align().run().setView(nullptr);
+    alignView_.setOnProgress({});
+    alignView_.setOnEnded({});
 }
 
 StartResult QtProgram::start() {

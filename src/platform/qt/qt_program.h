@@ -15,7 +15,10 @@
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_message_box.h"
 #include "platform/qt/qt_serial_port.h"
+#include "platform/qt/qt_test_set_links.h"
 #include "platform/qt/service_report_actions.h"
+#include "platform/qt/test_set_dialog.h"
+#include "platform/qt/test_set_window.h"
 #include "protocol/tick.h"
 
 namespace kv7 {
@@ -59,6 +62,8 @@ class QtProgram {
     QtAlignView& alignView() { return alignView_; }
     QtAlignMenu& alignMenu() { return alignMenu_; }
     QtAlignEscape& alignEscape() { return alignEscape_; }
+    TestSetWindow& testSetWindow() { return testSetWindow_; }
+    TestSetDialog& testSetDialog() { return testSetDialog_; }
 
   private:
     SerialPort& programPort() { return decorated_ ? *decorated_ : qtPort_; }
@@ -83,6 +88,13 @@ class QtProgram {
     QtAlignView alignView_{program_, &window_};
     QtAlignMenu alignMenu_{window_, program_};
     QtAlignEscape alignEscape_{program_};
+    // The test set's reports wait while a message box is open, as the radio's bytes do.
+    QtTestSetLinks testSetLinks_{[this](const std::function<void()>& report) {
+        return program_.boundary().runTick("the test set's connection", report) !=
+               EventOutcome::Skipped;
+    }};
+    TestSetWindow testSetWindow_{&window_};
+    TestSetDialog testSetDialog_{window_, program_, testSetWindow_};
 };
 
 }  // namespace kv7

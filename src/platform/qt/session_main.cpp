@@ -1,6 +1,8 @@
 // kv7-session: the program with its real window on the offscreen platform, driven by a
 // technician's script instead of a technician, printing what the window shows.
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <iostream>
@@ -16,14 +18,34 @@
 namespace kv7 {
 namespace {
 
-// The offscreen platform says at every window that it cannot pass size hints on; that is no
-// news for the technician reading the transcript. Everything else Qt says goes through.
+// The offscreen platform says at every window that it cannot pass size hints on or raise it;
+// that is no news for the technician reading the transcript. Everything else Qt says goes through.
 QtMessageHandler qtDefaultHandler = nullptr;
 
 void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (message.startsWith(QLatin1String("This plugin does not support propagateSizeHints")))
+    if (message.startsWith(QLatin1String("This plugin does not support propagateSizeHints")) ||
+        message.startsWith(QLatin1String("This plugin does not support raise")))
         return;
     if (qtDefaultHandler != nullptr) qtDefaultHandler(type, context, message);
+}
+
+// The profiles of --testsets go where the program looks for them: beside its settings file.
+bool putTestSetProfiles(const std::string& from, const QString& programDir) {
+    if (from.empty()) return true;
+    const QDir source(QString::fromStdString(from));
+    if (!source.exists()) {
+        std::cerr << "kv7-session: no folder " << from << "\n";
+        return false;
+    }
+    const QDir target(QDir(programDir).filePath(QStringLiteral("testsets")));
+    if (!target.mkpath(QStringLiteral("."))) return false;
+    for (const QString& name : source.entryList({QStringLiteral("*.testset")}, QDir::Files)) {
+        if (!QFile::copy(source.filePath(name), target.filePath(name))) {
+            std::cerr << "kv7-session: cannot copy " << source.filePath(name).toStdString() << "\n";
+            return false;
+        }
+    }
+    return true;
 }
 
 int run(int argc, char** argv) {
@@ -66,6 +88,7 @@ int run(int argc, char** argv) {
         std::cerr << "kv7-session: cannot prepare a program directory\n";
         return kSessionExitNoStart;
     }
+    if (!putTestSetProfiles(o.testSetsDir, programDir.path())) return kSessionExitBadInput;
 
     SessionBeeper beeper;
     QtProgramOptions options;

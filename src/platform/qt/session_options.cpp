@@ -13,6 +13,7 @@ namespace {
 // Before the verbs, which the session language lists itself.
 const char* const kUsageStart =
     "Usage: kv7-session [--port PATH] [--com N] [--const FILE] [--script FILE] [--timeout S]\n"
+    "                   [--testsets DIR]\n"
     "       kv7-session --list-ports\n"
     "Runs the adjustment program with its window on the offscreen platform (no display\n"
     "needed), performs the script's actions and prints what the window shows.\n"
@@ -25,6 +26,8 @@ const char* const kUsageStart =
     "  --const FILE   constants file (default ./Const.ini)\n"
     "  --script FILE  the script (default: standard input)\n"
     "  --timeout S    longest wait of wait-line and wait-state, in seconds (default 60)\n"
+    "  --testsets DIR test-set profiles: the *.testset files of DIR are put beside the\n"
+    "                 session's settings file (default: the built-in profile only)\n"
     "\n"
     "Script, one action per line, '#' begins a comment:\n";
 // After the verbs.
@@ -70,6 +73,9 @@ bool parseSessionOptions(const QStringList& args, SessionOptions& o, bool& help)
         } else if (a == QLatin1String("--script")) {
             o.scriptFile = v.toStdString();
             ok = !o.scriptFile.empty();
+        } else if (a == QLatin1String("--testsets")) {
+            o.testSetsDir = v.toStdString();
+            ok = !o.testSetsDir.empty();
         } else if (a == QLatin1String("--timeout")) {
             o.timeoutS = v.toDouble(&ok);
             ok = ok && o.timeoutS > 0 && o.timeoutS <= 3600;

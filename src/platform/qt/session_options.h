@@ -17,7 +17,8 @@ struct SessionOptions {
     std::string port;
     int com = 1;
     std::string constFile = "Const.ini";
-    std::string scriptFile;  // empty: standard input
+    std::string scriptFile;   // empty: standard input
+    std::string testSetsDir;  // its *.testset profiles are offered; empty: none but the built-in
     double timeoutS = 60;
     bool listPorts = false;
 };

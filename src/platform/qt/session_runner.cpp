@@ -14,8 +14,10 @@
 #include <optional>
 #include <sstream>
 
+#include "model/alignment_record.h"
 #include "platform/qt/qt_program.h"
 #include "platform/qt/session_options.h"
+#include "platform/qt/test_set_window.h"
 #include "platform/qt/window_transcript.h"
 
 namespace kv7 {
@@ -52,6 +54,7 @@ SessionRunner::SessionRunner(const SessionScript& script, const SessionOptions& 
       reports_(qt.reports()),
       alignMenu_(qt.alignMenu()),
       messageBox_(qt.messages()),
+      testSetWindow_(qt.testSetWindow()),
       timeoutS_(o.timeoutS) {
     QObject::connect(&poll_, &QTimer::timeout, [this] { step(); });
 }
@@ -109,7 +112,7 @@ void SessionRunner::finish(int code) {
     finished_ = true;
     exitCode_ = code;
     poll_.stop();
-    if (code != kSessionExitOk) printWindow(window_, program_.controller());
+    if (code != kSessionExitOk) printAll();
     // The end of the script is the end of the program: the window closes the normal way.
     if (!ended_) QTimer::singleShot(0, &window_, [this] { window_.close(); });
 }
@@ -129,7 +132,7 @@ SessionRunner::Result SessionRunner::perform(const SessionAction& a) {
                        : Result::Pending;
         case SessionVerb::Timeout: timeoutS_ = a.seconds; return Result::Done;
         case SessionVerb::Screenshot: return screenshot(a);
-        case SessionVerb::Print: printWindow(window_, program_.controller()); return Result::Done;
+        case SessionVerb::Print: printAll(); return Result::Done;
         case SessionVerb::Device: return device(a);
         case SessionVerb::SaveImage:
         case SessionVerb::SaveCurrent:
@@ -138,8 +141,14 @@ SessionRunner::Result SessionRunner::perform(const SessionAction& a) {
         case SessionVerb::SweepData:
         case SessionVerb::AlignData: return saveRecord(a);
         case SessionVerb::Align: return align(a);
+        case SessionVerb::TestSet: return testSet(a);
+        case SessionVerb::WaitReading: return waitReading(a);
     }
     return Result::Failed;
+}
+
+void SessionRunner::printAll() {
+    printWindow(window_, program_.controller(), &testSetWindow_);
 }
 
 bool SessionRunner::usable(const SessionAction& a, QWidget* w, const std::string& name) {
@@ -316,9 +325,11 @@ qint64 SessionRunner::timeoutMs() const {
     return static_cast<qint64>(timeoutS_ * 1000);
 }
 
-SessionRunner::Result SessionRunner::timeout(const SessionAction& a, const std::string& what) {
+SessionRunner::Result SessionRunner::timeout(const SessionAction& a, const std::string& what,
+                                             const std::string& why) {
     std::ostringstream s;
     s << "no " << what << " within " << timeoutS_ << " s";
+    if (!why.empty()) s << ": " << why;
     fail(a, s.str());
     return Result::Failed;
 }
@@ -444,6 +455,79 @@ SessionRunner::Result SessionRunner::alignEnded(const SessionAction& a) {
         return Result::Failed;
     }
     return Result::Done;
+}
+
+// Connects as Option > Test set… does and waits until the test set is ready or has failed.
+SessionRunner::Result SessionRunner::testSet(const SessionAction& a) {
+    TestSetStation& station = program_.testSet();
+    const TestSet& ts = station.testSet();
+    if (!testSetStarted_) {
+        bool started = false;
+        program_.event("test-set", [&] { started = station.connect(a.text, a.profile); });
+        if (!started) {
+            fail(a, ts.message());
+            return Result::Failed;
+        }
+        testSetStarted_ = true;
+    }
+    const TestSet::State state = ts.state();
+    // Over once the test-set window shows how it went, on the heartbeat after.
+    const bool over = state == TestSet::State::Ready || state == TestSet::State::Failed ||
+                      state == TestSet::State::Disconnected;
+    if (!over || testSetWindow_.readings().state != state) {
+        if (!timedOut()) return Result::Pending;
+        testSetStarted_ = false;
+        return timeout(a, "connection to the test set", ts.stateText());
+    }
+    testSetStarted_ = false;
+    if (state != TestSet::State::Ready) {
+        fail(a, ts.stateText());
+        return Result::Failed;
+    }
+    say(stamp() + "  identity: " + ts.identity());
+    say(stamp() + "  profile: " + ts.profile()->name);
+    return Result::Done;
+}
+
+// Waits until the window has shown a good reading of the quantity taken after the wait began.
+SessionRunner::Result SessionRunner::waitReading(const SessionAction& a) {
+    const TestSet::State state = program_.testSet().testSet().state();
+    if (state == TestSet::State::Disconnected || state == TestSet::State::Failed) {
+        readingsFrom_ = -1;
+        fail(a, "the test set is not connected: " + program_.testSet().testSet().stateText());
+        return Result::Failed;
+    }
+    if (readingsFrom_ < 0) readingsFrom_ = testSetWindow_.readyUpdates();
+    const TestSetReadings& r = testSetWindow_.readings();
+    const Reading& reading = a.quantity == SessionQuantity::Power       ? r.power
+                             : a.quantity == SessionQuantity::Frequency ? r.frequency
+                                                                        : r.deviation;
+    const std::string name = sessionQuantityName(a.quantity);
+    // Without a carrier a power reading is only the noise floor.
+    const bool good = reading.valid && (a.quantity != SessionQuantity::Power || r.carrier);
+    if (testSetWindow_.readyUpdates() - readingsFrom_ >= 3 && good) {
+        readingsFrom_ = -1;
+        std::string text;
+        switch (a.quantity) {
+            case SessionQuantity::Power:
+                text = AlignReadingText(AlignMeasure::Power, reading.value);
+                break;
+            case SessionQuantity::Frequency:
+                text = AlignReadingText(AlignMeasure::Frequency, reading.value) + " (" +
+                       (r.freqError.valid ? "error " + FrequencyErrorText(r.freqError.value)
+                                          : "no error: " + r.freqError.reason) +
+                       ")";
+                break;
+            case SessionQuantity::Deviation:
+                text = AlignReadingText(AlignMeasure::Deviation, reading.value);
+                break;
+        }
+        say(stamp() + "  " + name + " " + text);
+        return Result::Done;
+    }
+    if (!timedOut()) return Result::Pending;
+    readingsFrom_ = -1;
+    return timeout(a, name + " reading", r.status);
 }
 
 }  // namespace kv7

@@ -20,6 +20,7 @@ class QtMainWindow;
 class QtMessageBox;
 class QtProgram;
 class ServiceReportActions;
+class TestSetWindow;
 struct SessionOptions;
 
 // Performs the script's actions one after the other on the event loop. Waiting actions are
@@ -57,7 +58,8 @@ class SessionRunner {
     bool changesUnsent();
     bool timedOut() const;
     qint64 timeoutMs() const;
-    Result timeout(const SessionAction& a, const std::string& what);
+    // "no <what> within N s", and why when it is known.
+    Result timeout(const SessionAction& a, const std::string& what, const std::string& why = {});
     Result waitLine(const SessionAction& a);
     Result waitState(const SessionAction& a);
     Result screenshot(const SessionAction& a);
@@ -66,6 +68,9 @@ class SessionRunner {
     Result align(const SessionAction& a);
     Result startAlign(const SessionAction& a);
     Result alignEnded(const SessionAction& a);
+    Result testSet(const SessionAction& a);
+    Result waitReading(const SessionAction& a);
+    void printAll();
 
     const std::vector<SessionAction>& actions_;
     Program& program_;
@@ -75,6 +80,7 @@ class SessionRunner {
     ServiceReportActions& reports_;
     QtAlignMenu& alignMenu_;
     QtMessageBox& messageBox_;
+    TestSetWindow& testSetWindow_;
     double timeoutS_;
     QTimer poll_;
     QElapsedTimer clock_;
@@ -86,6 +92,8 @@ class SessionRunner {
     bool ended_ = false;
     bool imageWriteStarted_ = false;
     bool alignStarted_ = false;
+    bool testSetStarted_ = false;
+    int readingsFrom_ = -1;  // the test-set window's count of updates when the wait began
     int exitCode_ = 0;
 };
 

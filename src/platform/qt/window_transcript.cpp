@@ -10,6 +10,7 @@
 
 #include "model/operation_controller.h"
 #include "platform/qt/qt_main_window.h"
+#include "platform/qt/test_set_window.h"
 
 namespace kv7 {
 
@@ -67,7 +68,7 @@ void sayQuestion(const std::string& text) {
     sayBox("=== question, answered OK", text);
 }
 
-void printWindow(QtMainWindow& window, const clsIndOp_RigKV7& c) {
+void printWindow(QtMainWindow& window, const clsIndOp_RigKV7& c, const TestSetWindow* testSet) {
     say("=== window: " + window.windowTitle().toStdString() + " (" +
         stateText(c.connectionState()) + ", step " + std::to_string(static_cast<int>(c.opStep())) +
         ")");
@@ -98,6 +99,7 @@ void printWindow(QtMainWindow& window, const clsIndOp_RigKV7& c) {
     } else {
         say("parameter display: hidden");
     }
+    if (testSet != nullptr) saySection("test set", testSet->lines(), testSet->isVisible());
     say("=== end of window");
 }
 

@@ -10,6 +10,7 @@ class QListWidget;
 namespace kv7 {
 
 class QtMainWindow;
+class TestSetWindow;
 class clsIndOp_RigKV7;
 
 // What kv7-session prints of the window, one line at a time on standard output.
@@ -25,8 +26,10 @@ void saySection(const std::string& name, const std::vector<std::string>& lines, 
 // A message box and a question, as they were shown.
 void sayMessageBox(const std::string& text);
 void sayQuestion(const std::string& text);
-// Everything the window shows, between "=== window" and "=== end of window".
-void printWindow(QtMainWindow& window, const clsIndOp_RigKV7& controller);
+// Everything the window shows, between "=== window" and "=== end of window"; the test-set
+// window's status and readings last.
+void printWindow(QtMainWindow& window, const clsIndOp_RigKV7& controller,
+                 const TestSetWindow* testSet = nullptr);
 
 // The beep at the end of a procedure, heard in the transcript.
 class SessionBeeper : public Beeper {

@@ -10,9 +10,13 @@ bool RadioSimProcess::start(const char* program, const QStringList& args) {
     proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     proc_.start();
     if (!proc_.waitForStarted(5000)) return false;
-    if (!pumpUntil([this] { return proc_.canReadLine(); }, 5000)) return false;
-    slavePath_ = QString::fromUtf8(proc_.readLine()).trimmed().toStdString();
+    slavePath_ = readLine();
     return !slavePath_.empty();
+}
+
+std::string RadioSimProcess::readLine(int timeoutMs) {
+    if (!pumpUntil([this] { return proc_.canReadLine(); }, timeoutMs)) return {};
+    return QString::fromUtf8(proc_.readLine()).trimmed().toStdString();
 }
 
 void RadioSimProcess::stop() {

@@ -21,6 +21,8 @@ class RadioSimProcess {
     bool start(const char* program, const QStringList& args);
     void stop();  // SIGTERM, then SIGKILL when it does not end
     void kill();  // the radio gone at once, as a pulled cable
+    // The next line the program prints (its test set's address), empty when none comes.
+    std::string readLine(int timeoutMs = 5000);
     const std::string& slavePath() const { return slavePath_; }
 
   private:
