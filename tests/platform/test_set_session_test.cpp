@@ -95,8 +95,9 @@ class TestSetSessionTest : public ::testing::Test {
 
 // One clone read selects the channel the keyed transmitter radiates on; the test set then
 // reads it as the sample image sets it up (Power(Hi) 200, MOD 134), and a profile file that
-// cannot be used is named with its line at start-up.
-TEST_F(TestSetSessionTest, ReadsTheBenchAndShowsItInTheWindow) {
+// cannot be used is named with its line at start-up. Then every point of data/Align.ini is
+// aligned over the same connection, and the report and the CSV keep what was done.
+TEST_F(TestSetSessionTest, ReadsTheBenchAlignsEveryPointAndReportsIt) {
     const QString log = QDir(dir.path()).filePath(QStringLiteral("radio.log"));
     const QString address = startBench(
         {QStringLiteral("--ptt"), QStringLiteral("on"), QStringLiteral("--frame-log"), log});
@@ -114,7 +115,8 @@ TEST_F(TestSetSessionTest, ReadsTheBenchAndShowsItInTheWindow) {
                  profiles.path()},
                 "click Connect\nwait-state connected\ntest-set " + address +
                     "\nwait-reading power\nwait-reading frequency\n"
-                    "wait-reading deviation\nprint\n");
+                    "wait-reading deviation\nprint\nalign all\nalign-data align.csv\n"
+                    "report report.pdf\n");
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString() << r.out.toStdString();
     EXPECT_TRUE(
         r.out.contains(QStringLiteral("| These test-set profiles are not offered:\n"
@@ -141,12 +143,47 @@ TEST_F(TestSetSessionTest, ReadsTheBenchAndShowsItInTheWindow) {
     EXPECT_TRUE(window[3].startsWith(QStringLiteral("error: "))) << window[3].toStdString();
     EXPECT_TRUE(window[3].endsWith(QStringLiteral(" MHz)"))) << window[3].toStdString();
 
-    // Nothing of the test set went on the radio's line, and nothing there was cut.
+    // Each point from the sample's values to its target, every one passing.
+    for (const char* point : {"Power(Hi): PASS", "Power(LO): PASS", "MOD: PASS", "TXF: PASS"}) {
+        EXPECT_TRUE(r.out.contains(QString::fromUtf8(point))) << point << r.out.toStdString();
+    }
+    QFile csv(dir.filePath(QStringLiteral("align.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromUtf8(csv.readAll()).split(QStringLiteral("\r\n"));
+    EXPECT_EQ(rows.value(0), QStringLiteral("run,point,step,value,reading,target,tolerance,unit,"
+                                            "result"));
+    EXPECT_GE(rows.size(), 9);
+    QProcess pdf;
+    pdf.start(QStringLiteral("pdftotext"),
+              {dir.filePath(QStringLiteral("report.pdf")), QStringLiteral("-")});
+    ASSERT_TRUE(pdf.waitForFinished(20000));
+    const QString report = QString::fromUtf8(pdf.readAllStandardOutput());
+    for (const char* text : {"Alignment", "Power(Hi): PASS", "Target 5.00 W, tolerance +/- 0.10 W",
+                             "Before: value 200, reading 4.", "MOD: PASS"}) {
+        EXPECT_TRUE(report.contains(QString::fromUtf8(text))) << text << report.toStdString();
+    }
+
+    // Nothing of the test set went on the radio's line, nothing there was cut, and besides the
+    // clone read only the console's own adjustment commands went out.
     QFile frames(log);
     ASSERT_TRUE(frames.open(QIODevice::ReadOnly));
     const QString text = QString::fromLatin1(frames.readAll());
     EXPECT_FALSE(text.contains(QStringLiteral("cut:"))) << text.toStdString();
     EXPECT_EQ(text.count(QStringLiteral("frame: EE EF E0 ")), 1) << text.toStdString();
+    for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList bytes = line.split(QLatin1Char(' ')).mid(1);
+        if (bytes.value(2) != QLatin1String("E8")) {
+            EXPECT_TRUE(bytes.value(2) == QLatin1String("E0") ||
+                        bytes.value(2) == QLatin1String("E2"))
+                << line.toStdString();
+            continue;
+        }
+        // The items' own commands (channel, SQL, power, MOD, DTCS, BPF), the one after the
+        // clone read, monitor requests and the TXF table's entries.
+        const int command = bytes.value(7).toInt(nullptr, 16);
+        EXPECT_TRUE(command <= 5 || command == 7 || command == 8 || (command >= 11 && command < 56))
+            << line.toStdString();
+    }
 }
 
 TEST_F(TestSetSessionTest, AFailingTestSetFailsTheLineWithItsReason) {
