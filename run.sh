@@ -21,9 +21,13 @@ sim=build/src/sim/kv7-radio-sim
 settings=build/src/platform/qt/SWKV7ADJ.rs
 rundir=build/run
 
-# The simulated radio on a pseudo-terminal; its first line of output is the terminal's path.
+# The simulated radio on a pseudo-terminal; its first line of output is the terminal's path. Its
+# test set serves on a free port of 127.0.0.1 unless the arguments say otherwise; the second
+# line gives its address.
+sim_args=("$@")
+case " $* " in *" --test-set "*) ;; *) sim_args+=(--test-set 0) ;; esac
 simout=$(mktemp)
-"$sim" "$@" >"$simout" &
+"$sim" "${sim_args[@]}" >"$simout" &
 simpid=$!
 stop_sim() {
     kill "$simpid" 2>/dev/null || true
@@ -33,7 +37,7 @@ stop_sim() {
 trap stop_sim EXIT
 pty=
 for _ in $(seq 50); do
-    if [ "$(wc -l <"$simout")" -ge 1 ]; then
+    if [ "$(wc -l <"$simout")" -ge 2 ]; then
         pty=$(head -n 1 "$simout")
         break
     fi
@@ -44,30 +48,37 @@ if [ -z "$pty" ]; then
     echo "run.sh: the simulated radio did not start" >&2
     exit 1
 fi
-echo "Simulated radio on $pty (COM 1)"
+testset=$(sed -n '2s/^test-set //p' "$simout")
+echo "Simulated radio on $pty (COM 1), its test set on $testset (Option > Test set...)"
 
-# COM 1 is the radio's terminal: its key in section [PORTS] of the settings file is replaced,
-# the rest of the file (the program's own settings, other ports) stays as it is.
-touch "$settings"
-tmp=$(mktemp)
-awk -v dev="$pty" '
-    { line = $0; sub(/\r$/, "", line) }
-    line ~ /^[ \t]*\[/ {
-        inports = (toupper(line) ~ /^[ \t]*\[PORTS\][ \t]*$/)
-        print line "\r"
-        if (inports && !found) { print "COM1=" dev "\r"; found = 1 }
-        next
-    }
-    inports && toupper(line) ~ /^[ \t]*COM1[ \t]*=/ { next }
-    { print line "\r" }
-    END { if (!found) { print "[PORTS]\r"; print "COM1=" dev "\r" } }
-' "$settings" >"$tmp"
-cat "$tmp" >"$settings"
-rm -f "$tmp"
+# One key of the settings file is replaced in its section (made when missing); the rest of the
+# file (the program's own settings, other ports) stays as it is.
+set_setting() {
+    local section=$1 key=$2 value=$3 tmp
+    touch "$settings"
+    tmp=$(mktemp)
+    awk -v sec="$section" -v key="$key" -v val="$value" '
+        { line = $0; sub(/\r$/, "", line) }
+        line ~ /^[ \t]*\[/ {
+            insec = (toupper(line) ~ "^[ \t]*\\[" toupper(sec) "\\][ \t]*$")
+            print line "\r"
+            if (insec && !found) { print key "=" val "\r"; found = 1 }
+            next
+        }
+        insec && toupper(line) ~ "^[ \t]*" toupper(key) "[ \t]*=" { next }
+        { print line "\r" }
+        END { if (!found) { print "[" sec "]\r"; print key "=" val "\r" } }
+    ' "$settings" >"$tmp"
+    cat "$tmp" >"$settings"
+    rm -f "$tmp"
+}
+set_setting PORTS COM1 "$pty"
+[ -n "$testset" ] && set_setting TESTSET Address "$testset"
 
-# The program reads Const.ini from the directory it is started in.
+# The program reads Const.ini, and the alignment targets Align.ini, from the directory it is
+# started in.
 mkdir -p "$rundir"
-cp data/Const.ini "$rundir/Const.ini"
+cp data/Const.ini data/Align.ini "$rundir/"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     cd "$rundir"

@@ -45,6 +45,13 @@ constexpr int kKeyRight = 39;
 constexpr int16_t kLineChNo = 0;
 constexpr int64_t kPointLimitMs = 10 * 60 * 1000;
 constexpr int32_t kReplyDelayMs = 3;  // the simulated test set's answer time
+constexpr int kTxfWindowEntries = 6;
+constexpr int kTxfTableEntries = 40;
+
+// Line time of n adjustment commands (13 bytes each at 960 bytes/s), in whole milliseconds.
+int32_t lineMs(int commands) {
+    return (commands * 13 * 1000 + 959) / 960;
+}
 
 sim::SimOptions keyed() {
     sim::SimOptions o;  // paced at the line rate, with the radio's turnaround
@@ -162,7 +169,10 @@ bool alignPoint(Rig& rig, AlignPoint p, PointFigure& f, std::string& error) {
         error = std::string("cannot measure a reading for ") + AlignPointName(p);
         return false;
     }
-    f.pauseMs = program.console().WaitAfterE8(line);
+    // TXF has no pause of its own: a new setting waits while the procedure writes its window of
+    // three band values and three slopes, and the last Enter adds the whole table and a check.
+    f.pauseMs =
+        p == AlignPoint::Txf ? lineMs(kTxfWindowEntries) : program.console().WaitAfterE8(line);
     f.settleMs = program.testSet().testSet().settleMs(AlignQuantity(p));
     f.readingMs = *reading;
     const int64_t from = rig.now();
@@ -258,13 +268,19 @@ int run() {
               << "|---|---|---|---|---|---|\n";
     for (const PointFigure& f : figures) {
         const double perStep = double(f.pauseMs + f.settleMs + f.readingMs);
-        const double floorMs = f.steps * perStep + double(cycleMs);
+        const bool txf = f.point == AlignPoint::Txf;
+        const double extraMs =
+            txf ? double(lineMs(kTxfTableEntries) + f.settleMs + f.readingMs) : 0.0;
+        const double floorMs = f.steps * perStep + extraMs + double(cycleMs);
         allPassed = allPassed && f.passed;
         std::cout << "| " << AlignPointName(f.point) << ", start to the run's end | " << f.steps
                   << " | " << fixed(double(f.ms) / 1000, 3) << " s | " << fixed(floorMs / 1000, 3)
                   << " s = " << f.steps << " x (" << f.pauseMs << " + " << f.settleMs << " + "
-                  << f.readingMs << " ms) + " << cycleMs << " ms | "
-                  << fixed(double(f.ms) / floorMs, 2) << " | "
+                  << f.readingMs << " ms) + "
+                  << (txf ? "table " + std::to_string(lineMs(kTxfTableEntries)) + " + check " +
+                                std::to_string(f.settleMs + f.readingMs) + " ms + "
+                          : std::string())
+                  << cycleMs << " ms | " << fixed(double(f.ms) / floorMs, 2) << " | "
                   << (f.passed ? "yes" : "**no**: " + f.outcome) << " |\n";
     }
     std::cout << "\nAlignment figures: the in-process rig in virtual time (the simulated radio "

@@ -75,6 +75,7 @@ void AlignRun::beginPoint() {
     restoring_ = pausing_ = verifying_ = tableCheck_ = awaitStart_ = txfStarted_ = false;
     putBack_.clear();
     choosing_ = false;
+    search_.reset();
     for (int16_t i = 0; i < console_.ListCount(); ++i) {
         if (console_.Title(i) == AlignItemTitle(cur_.point)) cur_.item = i;
         if (console_.Title(i) == kChannelTitle) cur_.channelItem = i;
@@ -125,11 +126,12 @@ void AlignRun::askKeyUpForPoint() {
                 static_cast<uint8_t>(console_.myEeprom->ReadByte(TxfEntryEeAdr(j)));
         }
     }
+    std::string target = text(rec_.target);
+    if (cur_.point == AlignPoint::Txf && !controller_.tcxoMode()) {
+        target += ", then " + text(rec_.target * kSecondFrequency) + " (10 ppm up)";
+    }
     std::string question = "Key the transmitter (PTT) and keep it keyed.\n\n" + rec_.point +
-                           ": target " +
-                           (cur_.point == AlignPoint::Txf ? std::string("the TXF line's frequency")
-                                                          : text(rec_.target)) +
-                           " within " + toleranceText() + ".";
+                           ": target " + target + " within " + toleranceText() + ".";
     if (!cur_.target.note.empty()) question += "\n" + cur_.target.note;
     askKeyUp(question);
 }
@@ -455,6 +457,7 @@ bool AlignRun::runStep() {
                 return timedOut();
             }
             tableCheck_ = true;
+            stageTarget_ = cur_.channelHz;
             step_ = Step::Settle;
             since_ = ticks_.GetTickCount();
             return true;
@@ -538,7 +541,7 @@ void AlignRun::progress(const std::string& state, std::optional<double> reading)
     p.point = rec_.point;
     p.state = state;
     p.step = static_cast<int>(rec_.steps.size());
-    p.value = value_;
+    p.value = cur_.item >= 0 ? console_.Value(cur_.item) : value_;
     p.reading = reading;
     p.measure = rec_.measure;
     p.target = search_ ? stageTarget_ : rec_.target;
