@@ -419,7 +419,9 @@ bool AlignRun::runStep() {
     const bool connected = controller_.RigKV7Prop_EditEnabled();
     if (!connected && step_ != Step::Idle && ending_ != Ending::RadioLost) {
         awaiting_ = false;
-        endPoint(Ending::RadioLost, "the radio's connection ended during the run");
+        endPoint(Ending::RadioLost,
+                 "the monitoring cycle stopped during the run (a communication "
+                 "error, Connect or Disp para)");
         return true;
     }
     switch (step_) {
