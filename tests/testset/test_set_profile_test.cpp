@@ -27,7 +27,7 @@ TEST(TestSetProfile, AProfileInDbmAndKhzReadsInWattsAndHertz) {
 
     struct Row {
         Quantity q;
-        const char* reply;
+        std::string reply;  // held by the row: one is built in the table
         bool valid;
         double value;
     };
@@ -41,7 +41,7 @@ TEST(TestSetProfile, AProfileInDbmAndKhzReadsInWattsAndHertz) {
         {Quantity::Deviation, "9.91E+37", false, 0},
         {Quantity::Deviation, "2,5", true, 2000.0},  // field 1 of "2,5"
         {Quantity::Deviation, "nan", false, 0},
-        {Quantity::Deviation, std::string(100000, '7').c_str(), false, 0},
+        {Quantity::Deviation, std::string(100000, '7'), false, 0},
         {Quantity::Deviation, "\x01\xff garbage", false, 0},
     };
     for (const Row& r : rows) {
