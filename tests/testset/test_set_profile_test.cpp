@@ -27,7 +27,7 @@ TEST(TestSetProfile, AProfileInDbmAndKhzReadsInWattsAndHertz) {
 
     struct Row {
         Quantity q;
-        std::string reply;  // held by the row: one is built in the table
+        std::string reply;  // owned, as one is built here
         bool valid;
         double value;
     };

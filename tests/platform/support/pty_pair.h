@@ -8,9 +8,8 @@
 
 namespace kv7::test {
 
-// Holds a terminal's slave side open, so that its number is not given to the next terminal
-// opened: once the far side is gone the path is absent, as for a pulled cable, and cannot lead to
-// a terminal that a test running beside this one opened since.
+// Holds a terminal's slave side open, so its number is not given to the next terminal opened:
+// once the far side is gone the path is absent (a pulled cable), not a later test's terminal.
 class TerminalHold {
   public:
     explicit TerminalHold(const std::string& path);
