@@ -10,13 +10,12 @@ kv7_ensure_packages
 export QT_QPA_PLATFORM=offscreen
 jobs=${KV7_JOBS:-2}
 
-echo "== normal build"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$jobs"
-
-# The window and pseudo-terminal tests spend most of their time waiting on the paced line, so
-# the sanitizer build, its tests and the fuzzing run beside them at the lowest priority: the
-# paced tests still get the processor the moment they need it.
+# The sanitizer build, its tests and the fuzzing run beside the normal build and tests from the
+# start, at the lowest priority: they take what processor time the normal build leaves (its
+# links, its waits between targets), then most of it while the paced tests wait on the line, and
+# the paced tests still get the processor the moment they need it. They run as a job (a process
+# group of their own, in this session so that their priority counts), which ends with this
+# script.
 sanitized_and_fuzzed() {
     echo "== sanitizer build"
     # -O1 without debug information: the sanitizers need no more, and it builds and runs faster.
@@ -31,9 +30,16 @@ sanitized_and_fuzzed() {
 }
 mkdir -p build
 side_log=build/sanitized-and-fuzzed.log
-( nice -n 19 bash -c "$(declare -f sanitized_and_fuzzed); set -euo pipefail; jobs=$jobs; sanitized_and_fuzzed" ) \
-    >"$side_log" 2>&1 &
+set -m
+nice -n 19 bash -c "$(declare -f sanitized_and_fuzzed); set -euo pipefail; jobs=$jobs
+    sanitized_and_fuzzed" >"$side_log" 2>&1 &
 side=$!
+set +m
+trap 'kill -- "-$side" 2>/dev/null || true' EXIT
+
+echo "== normal build"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$jobs"
 
 echo "== normal tests"
 normal=0

@@ -22,13 +22,8 @@
 namespace kv7 {
 namespace {
 
+using test::kSimProgram;
 using test::pumpUntil;
-
-#ifdef KV7_RADIO_SIM
-constexpr const char* kSimProgram = KV7_RADIO_SIM;
-#else
-constexpr const char* kSimProgram = nullptr;
-#endif
 
 // The program's pieces around the link, with the window's parts reduced to records.
 class SimRig : public LinkClient, public SubNameChecker, public CloneErrorReporter {
@@ -159,6 +154,7 @@ TEST_F(RadioSimLinkTest, PacedIdentificationTakesTheLineTime) {
 
 TEST_F(RadioSimLinkTest, RadioGoneMidReadEndsWithErrorAndClosedPort) {
     startRig({});
+    const test::TerminalHold hold(sim.slavePath());  // the path stays the gone radio's
     rig->seq.easyCloneRead();
     // Some clone data has arrived (paced, the whole read would take some 15 s).
     ASSERT_TRUE(pumpUntil([&] { return rig->seq.driver().lastEeAdr() >= 64; }, 8000));

@@ -18,7 +18,7 @@
 
 #include "model/constants_file.h"
 #include "model/txf_table.h"
-#include "platform/support/pty_pair.h"
+#include "platform/support/radio_sim_process.h"
 #include "sim/sim_physics.h"
 #include "sim/sim_radio.h"
 #include "store/image_file.h"
@@ -26,14 +26,10 @@
 namespace kv7 {
 namespace {
 
-using test::pumpUntil;
-
 #if defined(KV7_SESSION) && defined(KV7_RADIO_SIM)
 constexpr const char* kSessionProgram = KV7_SESSION;
-constexpr const char* kSimProgram = KV7_RADIO_SIM;
 #else
 constexpr const char* kSessionProgram = nullptr;
-constexpr const char* kSimProgram = nullptr;
 #endif
 
 // Absolute: the sessions run in a directory of their own, and a build may name this file by a
@@ -87,24 +83,9 @@ class SessionTest : public ::testing::Test {
         ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("build")));
     }
 
-    void TearDown() override {
-        if (sim.state() == QProcess::NotRunning) return;
-        sim.terminate();
-        if (!sim.waitForFinished(3000)) {
-            sim.kill();
-            sim.waitForFinished(3000);
-        }
-    }
-
-    // kv7-radio-sim; its first line of output is the terminal to open.
+    // kv7-radio-sim's terminal; empty when it did not start.
     std::string startSim(const QStringList& args) {
-        sim.setProgram(QString::fromUtf8(kSimProgram));
-        sim.setArguments(args);
-        sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        sim.start();
-        if (!sim.waitForStarted(5000)) return {};
-        if (!pumpUntil([this] { return sim.canReadLine(); }, 5000)) return {};
-        return QString::fromUtf8(sim.readLine()).trimmed().toStdString();
+        return sim.start(test::kSimProgram, args) ? sim.slavePath() : std::string();
     }
 
     // Runs kv7-session in the temporary directory; the script comes on standard input unless
@@ -145,15 +126,23 @@ class SessionTest : public ::testing::Test {
     }
 
     QTemporaryDir dir;
-    QProcess sim;
+    test::RadioSimProcess sim;
 };
 
-// The radio sends at the line rate here, as a real line at 9600 baud does.
-TEST_F(SessionTest, DemoShowsConsoleMonitorsParametersAndSavesThePicture) {
-    const std::string pty = startSim({});
+// The demo of ./run.sh, the radio sending at the line rate as a real line at 9600 baud does;
+// then keys reach the window as a keyboard's do: F5 on the console reads every monitor value
+// again, a step on a console line goes out as its adjustment command.
+TEST_F(SessionTest, DemoShowsTheWindowAndKeysGoThroughIt) {
+    const QString radioLog = QDir(dir.path()).filePath(QStringLiteral("radio.log"));
+    const std::string pty = startSim({QStringLiteral("--frame-log"), radioLog});
     ASSERT_FALSE(pty.empty());
-    const SessionRun r = runSession(onRadio(pty, 40) << QStringLiteral("--script")
-                                                     << sourceFile("data/demo.session"));
+    const QString script = QDir(dir.path()).filePath(QStringLiteral("demo-and-keys.session"));
+    QFile demo(sourceFile("data/demo.session")), both(script);
+    ASSERT_TRUE(demo.open(QIODevice::ReadOnly) && both.open(QIODevice::WriteOnly));
+    // The second round of 14 readings takes its line time; under load 2 s was too short.
+    both.write(demo.readAll() + "key F5\nkey Right on Power(Hi)\nwait 4\n");
+    both.close();
+    const SessionRun r = runSession(onRadio(pty, 40) << QStringLiteral("--script") << script);
     ASSERT_TRUE(r.finished) << transcript(r);
     ASSERT_EQ(r.exitCode, 0) << r.err << transcript(r);
     EXPECT_FALSE(printed(r, "=== message box")) << r.err;
@@ -191,6 +180,22 @@ TEST_F(SessionTest, DemoShowsConsoleMonitorsParametersAndSavesThePicture) {
     ASSERT_TRUE(shot.load(png, "PNG")) << png.toStdString();
     EXPECT_GT(shot.width(), 400);
     EXPECT_GT(shot.height(), 300);
+
+    QFile log(radioLog);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString frames = QString::fromLatin1(log.readAll());
+    EXPECT_FALSE(frames.contains(QStringLiteral("cut:"))) << frames.toStdString();
+    // A monitor request: command 03 with the channel as ASCII hex; 14 channels, read twice.
+    const QString request = QStringLiteral("frame: EE EF E8 22 51 02 00 03 ");
+    EXPECT_EQ(frames.count(request), 28) << frames.toStdString();
+    for (int channel = 0; channel < 14; ++channel) {
+        const QByteArray digits = QByteArray::number(channel, 16).toUpper().rightJustified(2, '0');
+        const QString frame = request + QString::fromLatin1(digits.toHex(' ').toUpper()) + "\n";
+        EXPECT_EQ(frames.count(frame), 2) << frame.toStdString();
+    }
+    // Power(Hi) stepped from 200 (C8) to 201 (C9).
+    EXPECT_EQ(frames.count(QStringLiteral("frame: EE EF E8 22 51 02 00 05 43 39\n")), 1)
+        << frames.toStdString();
 }
 
 // A shop's record of one radio: connect, change an item, sweep one stage, run the TXF
@@ -340,41 +345,6 @@ TEST_F(SessionTest, RefusedRadioIsReportedInAMessageAndTheProgramGoesBackToIdle)
     EXPECT_TRUE(printed(r, "=== message box"));
     EXPECT_TRUE(printed(r, "=== window: SW-KV7 ADJ Rev.2.0 (idle, step 0)"));
     EXPECT_TRUE(printed(r, "port label: COM 1: CLOSE"));
-}
-
-// Keys reach the window as a keyboard's do: F5 on the console reads every monitor value again,
-// a step on a console line goes out as its adjustment command.
-TEST_F(SessionTest, KeysGoThroughTheWindow) {
-    const QString radioLog = QDir(dir.path()).filePath(QStringLiteral("radio.log"));
-    const std::string pty = startSim({QStringLiteral("--frame-log"), radioLog});
-    ASSERT_FALSE(pty.empty());
-    const SessionRun r = runSession(onRadio(pty, 40),
-                                    "click Connect\n"
-                                    "wait-line \"SQL Lev:\"\n"
-                                    "wait 1\n"
-                                    "key F5\n"
-                                    "key Right on Power(Hi)\n"
-                                    // The second round of 14 readings takes its line time;
-                                    // under load 2 s was too short for the last of them.
-                                    "wait 4\n");
-    ASSERT_TRUE(r.finished) << transcript(r);
-    ASSERT_EQ(r.exitCode, 0) << r.err << transcript(r);
-
-    QFile log(radioLog);
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QString frames = QString::fromLatin1(log.readAll());
-    EXPECT_FALSE(frames.contains(QStringLiteral("cut:"))) << frames.toStdString();
-    // A monitor request: command 03 with the channel as ASCII hex; 14 channels, read twice.
-    const QString request = QStringLiteral("frame: EE EF E8 22 51 02 00 03 ");
-    EXPECT_EQ(frames.count(request), 28) << frames.toStdString();
-    for (int channel = 0; channel < 14; ++channel) {
-        const QByteArray digits = QByteArray::number(channel, 16).toUpper().rightJustified(2, '0');
-        const QString frame = request + QString::fromLatin1(digits.toHex(' ').toUpper()) + "\n";
-        EXPECT_EQ(frames.count(frame), 2) << frame.toStdString();
-    }
-    // Power(Hi) stepped from 200 (C8) to 201 (C9).
-    EXPECT_EQ(frames.count(QStringLiteral("frame: EE EF E8 22 51 02 00 05 43 39\n")), 1)
-        << frames.toStdString();
 }
 
 TEST_F(SessionTest, MenusAndExitWithoutARadio) {

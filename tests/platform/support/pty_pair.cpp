@@ -13,6 +13,13 @@
 
 namespace kv7::test {
 
+TerminalHold::TerminalHold(const std::string& path)
+    : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {}
+
+TerminalHold::~TerminalHold() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
 PtyPair::PtyPair() {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (master_ < 0) return;
@@ -26,6 +33,7 @@ PtyPair::PtyPair() {
         return;
     }
     slavePath_ = name;
+    hold_.emplace(slavePath_);
 }
 
 PtyPair::~PtyPair() {

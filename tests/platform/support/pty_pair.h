@@ -1,11 +1,25 @@
 #pragma once
 #include <QString>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "store/byte_string.h"
 
 namespace kv7::test {
+
+// Holds a terminal's slave side open, so its number is not given to the next terminal opened:
+// once the far side is gone the path is absent (a pulled cable), not a later test's terminal.
+class TerminalHold {
+  public:
+    explicit TerminalHold(const std::string& path);
+    ~TerminalHold();
+    TerminalHold(const TerminalHold&) = delete;
+    TerminalHold& operator=(const TerminalHold&) = delete;
+
+  private:
+    int fd_;
+};
 
 // A pseudo-terminal whose master side the test holds, standing for the far end of the cable.
 class PtyPair {
@@ -27,6 +41,7 @@ class PtyPair {
   private:
     int master_ = -1;
     std::string slavePath_;
+    std::optional<TerminalHold> hold_;
 };
 
 // Runs the event loop until done() holds or timeoutMs passes; returns done().
