@@ -73,6 +73,7 @@ void AlignRun::beginPoint() {
     cur_.target = *targets_.of(cur_.point);
     ending_ = Ending::None;
     restoring_ = pausing_ = verifying_ = tableCheck_ = awaitStart_ = txfStarted_ = false;
+    txfStepHz_ = 0;
     putBack_.clear();
     choosing_ = false;
     search_.reset();
@@ -251,7 +252,10 @@ void AlignRun::pointReading(const Reading& r) {
     progress(verifying_ ? "checking" : "searching", r.value);
     if (tableCheck_) {
         rec_.readingAfter = r.value;
-        const bool pass = std::fabs(r.value - cur_.channelHz) <= cur_.target.tolerance;
+        // The table reproduces the first setting only to its own rounding (the interpolation
+        // between its bands): up to two steps of the setting beyond the tolerance are its part.
+        const double allowed = cur_.target.tolerance + 2 * txfStepHz_;
+        const bool pass = std::fabs(r.value - cur_.channelHz) <= allowed;
         return pointEnded(pass, pass ? std::string()
                                      : "with the table written the radio sends " + text(r.value) +
                                            ", not " + text(cur_.channelHz));
@@ -306,6 +310,7 @@ void AlignRun::searchDone() {
 // is done.
 void AlignRun::stagePassed() {
     if (cur_.point != AlignPoint::Txf) return pointEnded(true, {});
+    if (cur_.stage == 0) txfStepHz_ = search_->perStep();
     console_.EnterPushed(cur_.item);
     sendItem_ = cur_.item;
     if (cur_.stage == 0 && !controller_.tcxoMode()) {

@@ -135,6 +135,7 @@ class AlignRun {
     Point cur_;
     std::optional<AlignSearch> search_;
     double stageTarget_ = 0;  // TXF: the frequency of the present step
+    double txfStepHz_ = 0;    // TXF: how far one step of the setting moves the carrier
     AlignmentRecord rec_;
     bool recOpen_ = false;                              // rec_ is not yet in the results
     int16_t value_ = 0;                                 // the value being sent or read

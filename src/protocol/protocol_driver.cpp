@@ -81,8 +81,10 @@ void clsCmcQkv3Drv::goIdle() {
 
 void clsCmcQkv3Drv::setWaitState(int16_t s) {
     waitState_ = s;
-    if (s == 1) waitTick_.setCounter(echoTimeout_);
-    if (s == 2) waitTick_.setCounter(answerTimeout_);
+    // A frame written behind others in the port's transmit queue leaves only after them: its
+    // wait counts from then, not from the write.
+    if (s == 1) waitTick_.setCounter(echoTimeout_ + queuedAheadMs_);
+    if (s == 2) waitTick_.setCounter(answerTimeout_ + queuedAheadMs_);
 }
 
 int16_t clsCmcQkv3Drv::RealSend(const ByteString& payload) {
@@ -90,6 +92,7 @@ int16_t clsCmcQkv3Drv::RealSend(const ByteString& payload) {
     lastPayload_ = payload;
     txFrame_ = buildFrame(payload);
     if (workMode_ == 5) e8SubCommand_ = payload.size() >= 6 ? payload[5] : 0;
+    queuedAheadMs_ = myObjCom->queuedLineMs();
     myObjCom->output(txFrame_);
     sendReady_ = false;
     if (waitEcho()) {
@@ -219,6 +222,7 @@ void clsCmcQkv3Drv::onFrameEvent() {
     switch (waitState_) {
         case 1:
             if (waitAnswer_) {
+                queuedAheadMs_ = 0;  // the echo is in: what waited ahead has gone out
                 setWaitState(2);
             } else if (workMode_ == 3) {
                 goIdle();

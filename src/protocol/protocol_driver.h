@@ -11,7 +11,7 @@ namespace kv7 {
 
 // Sends one request frame at a time and carries its exchange (echo, answer, re-sends) to an end.
 class clsCmcQkv3Drv {
-public:
+  public:
     explicit clsCmcQkv3Drv(TickSource& ticks);
 
     CloneLink* myObjCom = nullptr;
@@ -45,7 +45,7 @@ public:
     void Reset();
     void ClearRxBuffer();
 
-private:
+  private:
     void setWaitState(int16_t s);
     void onFrameEvent();
     int16_t parseAnswer(const ByteString& record);
@@ -65,6 +65,7 @@ private:
 
     clsCmcTick waitTick_;
     int32_t echoTimeout_ = 1000;
+    int32_t queuedAheadMs_ = 0;  // line time of what waited in the port before the last frame
     int32_t answerTimeout_ = 1200;
     int16_t retryCount_ = 0;
     int16_t retriesLeft_ = 0;

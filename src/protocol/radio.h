@@ -8,7 +8,7 @@ namespace kv7 {
 
 // The radio the program expects and what it learnt of the connected one; owns the one image.
 class clsCmcRadio {
-public:
+  public:
     clsCmcEeprom eepImage;
 
     void setRadioNameM(const std::string& v) { radioNameM_ = v; }
@@ -22,7 +22,7 @@ public:
     void cloneWriteAdrList_Add(int32_t adr0, int32_t adr1);
     const std::string& cloneWriteAdrList() const { return cloneWriteAdrList_; }
 
-private:
+  private:
     std::string radioNameM_ = "0000";
     std::string radionameS_ = "0000";
     bool radioCH_Type_ = false;

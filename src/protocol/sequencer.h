@@ -12,7 +12,7 @@ namespace kv7 {
 
 // Runs whole radio operations (identification, clone read/write, adjustment command) step by step.
 class clsCmcQkv3Sequence {
-public:
+  public:
     clsCmcQkv3Sequence(CloneLink& link, clsCmcQkv3Drv& driver, clsCmcRadio& radio,
                        TickSource& ticks);
 
@@ -47,7 +47,7 @@ public:
     clsCmcQkv3Drv& driver() { return driver_; }
     CloneLink& link() { return link_; }
 
-private:
+  private:
     void prepareStep();
     void startStep();
     int16_t nextStep();       // the step that follows, by Operation and stepCount

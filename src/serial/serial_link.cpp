@@ -149,6 +149,13 @@ int32_t frmCom::outBufferFree() const {
     return MsCom_.outBufferSize() - MsCom_.outBufferCount();
 }
 
+// Ten bits a byte (8N1) at the port's rate, rounded up.
+int32_t frmCom::queuedLineMs() const {
+    if (!MsCom_.portOpen() || comBaud_ <= 0) return 0;
+    const int64_t bits = int64_t{MsCom_.outBufferCount()} * 10 * 1000;
+    return static_cast<int32_t>((bits + comBaud_ - 1) / comBaud_);
+}
+
 void frmCom::output(const ByteString& bytes) {
     // Writing to a closed port would be a platform error; the driver only writes while the
     // port is open, so a write after a close (an event between) is dropped.

@@ -13,7 +13,7 @@ namespace kv7 {
 
 // What the link's heartbeat calls in the main window.
 class LinkClient {
-public:
+  public:
     virtual ~LinkClient() = default;
     virtual void task() = 0;
     // The main window's error report with the program's sequencer.
@@ -24,7 +24,7 @@ public:
 
 // The heartbeat timer: the platform calls timSolid_Timer every 50 ms while it is enabled.
 class HeartbeatTimer {
-public:
+  public:
     virtual ~HeartbeatTimer() = default;
     virtual void setEnabled(bool on) = 0;
     virtual bool enabled() const = 0;
@@ -32,7 +32,7 @@ public:
 
 // The invisible serial link form: owns the port, the heartbeat, the driver and the settings file.
 class frmCom : public CloneLink {
-public:
+  public:
     // Runs the form's initialisation: profile object in programDir, driver, Reset.
     frmCom(SerialPort& port, TickSource& ticks, const std::string& programDir);
     ~frmCom() override;
@@ -66,13 +66,14 @@ public:
     void loadData(clsCmcProfileIO& objProf);
 
     int32_t outBufferFree() const override;
+    int32_t queuedLineMs() const override;
     void output(const ByteString& bytes) override;
 
     void MsCom_OnComm(int commEvent);
     // One heartbeat; a tick that arrives while one runs is skipped (bytes stay waiting).
     void timSolid_Timer();
 
-private:
+  private:
     void deliverInput(const ByteString& data);
 
     SerialPort& MsCom_;

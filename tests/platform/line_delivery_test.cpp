@@ -79,7 +79,8 @@ bool txfRunning(test::ProgramRig& rig) {
 }
 
 void waitForRest(test::ProgramRig& rig, const std::function<bool()>& busy, int timeoutMs) {
-    ASSERT_TRUE(test::pumpUntil([&] { return !busy() && rig.atRest(); }, timeoutMs));
+    ASSERT_TRUE(test::pumpUntil([&] { return !busy() && rig.atRest(); }, timeoutMs))
+        << "messages: " << ::testing::PrintToString(rig.messages.shown);
 }
 
 TEST(LineDelivery, EveryCommandReachesTheRadioWholeAndInOrder) {
@@ -156,7 +157,8 @@ TEST(LineDelivery, EveryCommandReachesTheRadioWholeAndInOrder) {
                  [&] {
                      return r.view.console.lines[kLineTxf].find("2nd TX Freq") != std::string::npos;
                  },
-                 5000));
+                 5000))
+                 << "messages: " << ::testing::PrintToString(r.messages.shown);
              test::pumpFor(1000);
              r.keyOn(kLineTxf, kKeyEnter);  // the second: the whole table goes out
              waitForRest(

@@ -133,6 +133,20 @@ TEST(ProtocolDriver, TimeOutsCountFromTheirWait) {
     r.drv.task();
     EXPECT_EQ(r.drv.lastError(), 2);
     EXPECT_EQ(eepBytes(r.eep, 0, 16), pattern(16, 5));
+
+    // Written behind 600 ms of bytes still in the port, a request waits for its echo from the
+    // moment they are out: 1,600 ms after the write, not 1,000.
+    DriverRig q;
+    q.link.echo = false;
+    q.link.queuedMs = 600;
+    q.drv.setWorkMode(2);
+    q.drv.Send(hexBytes("E222510200"));
+    q.clock.advance(1599);
+    q.drv.task();
+    EXPECT_EQ(q.drv.waitState(), 1);
+    q.clock.advance(1);
+    q.drv.task();
+    EXPECT_EQ(q.drv.lastError(), 1);
 }
 
 TEST(ProtocolDriver, RetryCountTwoWritesThreeTimesThenNoAnswer) {

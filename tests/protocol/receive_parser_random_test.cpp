@@ -22,7 +22,7 @@ struct Expected {
 };
 
 class StreamMaker {
-public:
+  public:
     explicit StreamMaker(uint32_t seed) : rng_(seed) {}
 
     // Appends noise or one valid frame to the stream.
@@ -44,7 +44,7 @@ public:
         return std::uniform_int_distribution<size_t>(lo, hi)(rng_);
     }
 
-private:
+  private:
     // Noise never holds 0xEF, so no noise record can pass for an answer to this program and
     // end the read as illegal data; FE and FD appear often, and some runs exceed the buffer.
     void appendNoise(ByteString& stream) {

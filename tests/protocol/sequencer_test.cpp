@@ -16,7 +16,7 @@ using test::radioFrame;
 
 // Sub names up to 0200 are this model's.
 class FakeChecker : public SubNameChecker {
-public:
+  public:
     std::vector<std::string> asked;
     bool RigOpFunc_CheckSubNameLegal(const std::string& nameS) override {
         asked.push_back(nameS);
@@ -25,7 +25,7 @@ public:
 };
 
 class FakeReporter : public CloneErrorReporter {
-public:
+  public:
     struct Report {
         int16_t error;
         int16_t lastError;

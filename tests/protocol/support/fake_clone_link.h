@@ -15,12 +15,13 @@ namespace kv7::test {
 // A serial link without a port: records every written frame, can loop it back as the cable's
 // echo, and holds the bytes "received" until deliver() hands them to the driver.
 class FakeCloneLink : public CloneLink {
-public:
+  public:
     clsCmcQkv3Drv* driver = nullptr;  // reset on every open and close, as the real link does
     bool portOpen = false;
     bool openFails = false;
     bool echo = true;
     int32_t freeSpace = 1024;
+    int32_t queuedMs = 0;  // line time of bytes "still in the port" ahead of the next write
     int16_t portNum = 1;
     int resets = 0;
     std::vector<ByteString> written;
@@ -30,6 +31,7 @@ public:
 
     bool comSendEnable() const override { return portOpen; }
     int32_t outBufferFree() const override { return freeSpace; }
+    int32_t queuedLineMs() const override { return queuedMs; }
     void output(const ByteString& bytes) override;
     void setComPortNum(int16_t n) override { portNum = n; }
     void setComOpen(bool v) override;
