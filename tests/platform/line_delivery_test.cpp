@@ -115,7 +115,7 @@ TEST(LineDelivery, EveryCommandReachesTheRadioWholeAndInOrder) {
         {"BPF T2 sweep",
          [](test::ProgramRig& r) {
              r.keyOn(kLineBpfT1 + 1, kKeyEnter);
-             ASSERT_TRUE(test::pumpUntil([&] { return sweepRunning(r); }, 3000));
+             ASSERT_TRUE(test::pumpUntil([&] { return sweepRunning(r); }, 10000));
              waitForRest(
                  r, [&] { return sweepRunning(r); }, 120000);
          },
@@ -129,7 +129,7 @@ TEST(LineDelivery, EveryCommandReachesTheRadioWholeAndInOrder) {
         {"BPF ALL",
          [](test::ProgramRig& r) {
              r.keyOn(kLineBpfAll, kKeyEnter);
-             ASSERT_TRUE(test::pumpUntil([&] { return sweepRunning(r); }, 3000));
+             ASSERT_TRUE(test::pumpUntil([&] { return sweepRunning(r); }, 10000));
              waitForRest(
                  r, [&] { return sweepRunning(r); }, 240000);
          },
@@ -150,14 +150,14 @@ TEST(LineDelivery, EveryCommandReachesTheRadioWholeAndInOrder) {
          [](test::ProgramRig& r) {
              r.keyOn(kLineTxf, kKeyEnter);
              ASSERT_TRUE(test::pumpUntil(
-                 [&] { return r.program.controller().txfStep() == TxfStep::Track; }, 5000));
+                 [&] { return r.program.controller().txfStep() == TxfStep::Track; }, 20000));
              test::pumpFor(1000);
              r.keyOn(kLineTxf, kKeyEnter);  // the first setting as found
              ASSERT_TRUE(test::pumpUntil(
                  [&] {
                      return r.view.console.lines[kLineTxf].find("2nd TX Freq") != std::string::npos;
                  },
-                 5000))
+                 20000))
                  << "messages: " << ::testing::PrintToString(r.messages.shown);
              test::pumpFor(1000);
              r.keyOn(kLineTxf, kKeyEnter);  // the second: the whole table goes out
