@@ -1,5 +1,6 @@
 #include "align/align_run.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -74,6 +75,7 @@ void AlignRun::beginPoint() {
     ending_ = Ending::None;
     restoring_ = pausing_ = verifying_ = tableCheck_ = awaitStart_ = txfStarted_ = false;
     txfStepHz_ = 0;
+    txfFirstValue_ = 0;
     putBack_.clear();
     choosing_ = false;
     search_.reset();
@@ -310,7 +312,7 @@ void AlignRun::searchDone() {
 // is done.
 void AlignRun::stagePassed() {
     if (cur_.point != AlignPoint::Txf) return pointEnded(true, {});
-    if (cur_.stage == 0) txfStepHz_ = search_->perStep();
+    noteTxfStep();
     console_.EnterPushed(cur_.item);
     sendItem_ = cur_.item;
     if (cur_.stage == 0 && !controller_.tcxoMode()) {
@@ -322,6 +324,18 @@ void AlignRun::stagePassed() {
     }
     since_ = ticks_.GetTickCount();
     progress("confirming");
+}
+
+// A search that hit the frequency with its first probe learnt nothing of the step; the two
+// settings 10 ppm apart tell it in any case.
+void AlignRun::noteTxfStep() {
+    txfStepHz_ = std::max(txfStepHz_, search_->perStep());
+    if (cur_.stage == 0) {
+        txfFirstValue_ = value_;
+    } else if (value_ != txfFirstValue_) {
+        const double span = std::fabs(stageTarget_ - cur_.channelHz);
+        txfStepHz_ = std::max(txfStepHz_, span / std::abs(value_ - txfFirstValue_));
+    }
 }
 
 void AlignRun::pointEnded(bool passed, const std::string& outcome) {

@@ -101,6 +101,7 @@ class AlignRun {
     void pointReading(const Reading& r);
     void searchDone();
     void stagePassed();
+    void noteTxfStep();
     void pointEnded(bool passed, const std::string& outcome);
     void record(bool passed, const std::string& outcome);
     void endPoint(Ending ending, const std::string& outcome);
@@ -134,8 +135,9 @@ class AlignRun {
     std::deque<AlignPoint> queue_;
     Point cur_;
     std::optional<AlignSearch> search_;
-    double stageTarget_ = 0;  // TXF: the frequency of the present step
-    double txfStepHz_ = 0;    // TXF: how far one step of the setting moves the carrier
+    double stageTarget_ = 0;     // TXF: the frequency of the present step
+    double txfStepHz_ = 0;       // TXF: how far one step of the setting moves the carrier
+    int16_t txfFirstValue_ = 0;  // TXF: the setting that gave the channel's own frequency
     AlignmentRecord rec_;
     bool recOpen_ = false;                              // rec_ is not yet in the results
     int16_t value_ = 0;                                 // the value being sent or read

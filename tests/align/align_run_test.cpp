@@ -2,6 +2,7 @@
 // to the simulated radio, whose transmitter the simulated test set measures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -141,6 +142,25 @@ TEST(AlignRun, EveryPointFromFarOffEndsWithinToleranceThroughTheConsolesOwnComma
     }
     EXPECT_TRUE(b.rig.lineClean());
     EXPECT_EQ(b.rig.program().sessionRecord().alignments().size(), 4u);
+}
+
+// The first setting already reads within the tolerance, so its search never learns the size of
+// a step; at this temperature the table's own rounding then adds most of a step to the carrier.
+TEST(AlignRun, TxfRightFromItsFirstReadingStillAllowsTheTableItsRounding) {
+    RigOptions o = keyedRadio(kTargets, 20, 250, 10);
+    o.sim.temperatureC = 35;
+    o.sim.crystalOffsetPpm = -1.48;
+    Bench b(std::move(o));
+    ASSERT_TRUE(b.ready());
+    ASSERT_TRUE(b.align({AlignPoint::Txf}));
+    ASSERT_EQ(b.run().results().size(), 1u);
+    const AlignmentRecord& rec = b.run().results()[0];
+    const auto firstStage = std::count_if(rec.steps.begin(), rec.steps.end(),
+                                          [&](const auto& s) { return s.target == rec.target; });
+    EXPECT_EQ(firstStage, 1);
+    ASSERT_TRUE(rec.readingAfter);
+    EXPECT_GT(std::fabs(*rec.readingAfter - rec.target), rec.tolerance);  // the rounding shows
+    EXPECT_TRUE(rec.passed) << rec.outcome;
 }
 
 TEST(AlignRun, EveryEarlyEndPutsTheValueBackOnTheLine) {
