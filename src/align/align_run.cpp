@@ -16,10 +16,6 @@ constexpr int32_t kSendWaitMs = 15000;        // for the cycle to send a value (
 constexpr double kSecondFrequency = 1.00001;  // the TXF line's second frequency: 10 ppm up
 constexpr const char* kChannelTitle = "    CH No.";
 
-std::string number(int v) {
-    return std::to_string(v);
-}
-
 }  // namespace
 
 AlignRun::AlignRun(clsConsole& console, clsIndOp_RigKV7& controller, AlignInstrument& instrument,
@@ -268,7 +264,7 @@ void AlignRun::pointReading(const Reading& r) {
             rec_.readingAfter = r.value;
         }
         if (std::fabs(r.value - stageTarget_) > cur_.target.tolerance) {
-            return pointEnded(false, "the closest value, " + number(value_) + ", reads " +
+            return pointEnded(false, "the closest value, " + std::to_string(value_) + ", reads " +
                                          text(r.value) + ": outside " + text(stageTarget_) +
                                          " within " + toleranceText());
         }
@@ -386,8 +382,8 @@ void AlignRun::restored() {
     std::string line = rec_.point + ": ";
     if (ending_ == Ending::None) {
         line += "PASS, " + (rec_.readingAfter ? text(*rec_.readingAfter) : std::string("-")) +
-                " at " + number(rec_.valueAfter) + " (" + number(int(rec_.steps.size())) +
-                " steps)";
+                " at " + std::to_string(rec_.valueAfter) + " (" +
+                std::to_string(rec_.steps.size()) + " steps)";
     } else {
         line += "FAIL, " + outcome_ + ".";
         if (ending_ == Ending::RadioLost) {
@@ -395,7 +391,7 @@ void AlignRun::restored() {
         } else if (cur_.point == AlignPoint::Txf && txfStarted_) {
             line += " The TXF table is put back.";
         } else if (cur_.item >= 0) {
-            line += " The value is back at " + number(cur_.valueBefore) + ".";
+            line += " The value is back at " + std::to_string(cur_.valueBefore) + ".";
         }
     }
     summary_.push_back(line);
@@ -450,7 +446,7 @@ bool AlignRun::runStep() {
             if (awaiting_) return false;
             if (elapsed(since_) > kCarrierWaitMs) {
                 endPoint(Ending::CarrierLost, "the test set saw no carrier within " +
-                                                  number(kCarrierWaitMs / 1000) + " s");
+                                                  std::to_string(kCarrierWaitMs / 1000) + " s");
                 return true;
             }
             measure(Quantity::Power);
@@ -525,14 +521,14 @@ bool AlignRun::awaitSent() {
 bool AlignRun::timedOut() {
     if (elapsed(since_) <= kSendWaitMs) return false;
     // Without its line the value cannot be put back either.
-    endPoint(Ending::RadioLost,
-             "the radio did not take the value within " + number(kSendWaitMs / 1000) + " s");
+    endPoint(Ending::RadioLost, "the radio did not take the value within " +
+                                    std::to_string(kSendWaitMs / 1000) + " s");
     return true;
 }
 
 bool AlignRun::pause() {
     pausing_ = true;
-    askKeyUp("The transmitter has been keyed for " + number(cur_.target.maxKeyTimeS) +
+    askKeyUp("The transmitter has been keyed for " + std::to_string(cur_.target.maxKeyTimeS) +
              " s (MaxKeyTime of " + rec_.point +
              "): the run pauses.\n\nRelease PTT and let the radio rest. Then key the "
              "transmitter (PTT) and keep it keyed, and press OK to go on; Cancel ends the run "
@@ -578,7 +574,7 @@ std::string AlignRun::reachText() const {
             continue;
         }
         if (!out.empty()) out += ", ";
-        out += text(p.reading) + " at " + number(p.value);
+        out += text(p.reading) + " at " + std::to_string(p.value);
     }
     return out;
 }
