@@ -153,19 +153,12 @@ struct PointFigure {
     std::string outcome;
 };
 
-int16_t itemLine(clsConsole& c, AlignPoint p) {
-    for (int16_t i = 0; i < c.ListCount(); ++i) {
-        if (c.Title(i) == AlignItemTitle(p)) return i;
-    }
-    return -1;
-}
-
 bool alignPoint(Rig& rig, AlignPoint p, PointFigure& f, std::string& error) {
     Program& program = rig.program();
     f.point = p;
-    const int16_t line = itemLine(program.console(), p);
+    const int16_t line = AlignItemLine(p, program.controller().items());
     const std::optional<int64_t> reading = rig.readingMs(AlignQuantity(p));
-    if (line < 0 || !reading) {
+    if (!reading) {
         error = std::string("cannot measure a reading for ") + AlignPointName(p);
         return false;
     }

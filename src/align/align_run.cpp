@@ -14,7 +14,6 @@ namespace {
 constexpr int32_t kCarrierWaitMs = 15000;     // for the test set to see the carrier after OK
 constexpr int32_t kSendWaitMs = 15000;        // for the cycle to send a value (a few 100 ms)
 constexpr double kSecondFrequency = 1.00001;  // the TXF line's second frequency: 10 ppm up
-constexpr const char* kChannelTitle = "    CH No.";
 
 }  // namespace
 
@@ -75,19 +74,14 @@ void AlignRun::beginPoint() {
     putBack_.clear();
     choosing_ = false;
     search_.reset();
-    for (int16_t i = 0; i < console_.ListCount(); ++i) {
-        if (console_.Title(i) == AlignItemTitle(cur_.point)) cur_.item = i;
-        if (console_.Title(i) == kChannelTitle) cur_.channelItem = i;
-    }
+    cur_.item = AlignItemLine(cur_.point, controller_.items());
+    cur_.channelItem = controller_.items().chNo;
     rec_ = AlignmentRecord{};
     rec_.point = AlignPointName(cur_.point);
     rec_.measure = AlignMeasureOf(cur_.point);
     rec_.target = cur_.target.target;
     rec_.tolerance = cur_.target.tolerance;
     recOpen_ = true;
-    if (cur_.item < 0 || cur_.channelItem < 0) {
-        return endPoint(Ending::Failed, "the console has no such item");
-    }
     cur_.valueBefore = value_ = console_.Value(cur_.item);
     rec_.valueBefore = rec_.valueAfter = cur_.valueBefore;
     chooseChannel();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "model/alignment_record.h"
+#include "model/kv7_items.h"
 #include "testset/test_set_profile.h"
 
 namespace kv7 {
@@ -41,8 +42,8 @@ AlignTargetsParse ParseAlignTargets(const std::string& text, const std::string& 
 
 // The section name ("Power(Hi)", "Power(LO)", "MOD", "TXF").
 const char* AlignPointName(AlignPoint p);
-// The console title of the point's item.
-const char* AlignItemTitle(AlignPoint p);
+// The console line of the point's item.
+int16_t AlignItemLine(AlignPoint p, const Kv7ItemIndex& items);
 // What the test set measures for the point.
 Quantity AlignQuantity(AlignPoint p);
 // How the point's readings are shown.

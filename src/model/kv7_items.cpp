@@ -5,6 +5,10 @@ namespace kv7 {
 namespace {
 
 constexpr int16_t kNone = -1;
+// Adjustment commands of the items the alignment drives.
+constexpr int16_t kCmdPowerHi = 5;
+constexpr int16_t kCmdPowerLo = 7;
+constexpr int16_t kCmdMod = 8;
 
 constexpr Kv7ItemRow plain(const char* title, int32_t eeAdr, int16_t command) {
     return {title,           0,    255,   eeAdr,           false,
@@ -31,10 +35,10 @@ constexpr Kv7ItemRow bpfStage(const char* title, int16_t stage) {
 const std::array<Kv7ItemRow, 12> kKv7Items = {{
     {"    CH No.", 0, 0, kNone, false, 0, false, true, DispEvent::Channel, SendEvent::Channel,
      EnterEvent::None},
-    plain(" Power(Hi)", 49, 5),
-    plain(" Power(LO)", 48, 7),
+    plain(" Power(Hi)", 49, kCmdPowerHi),
+    plain(" Power(LO)", 48, kCmdPowerLo),
     plain("  DTCS BAL", 63, 11),
-    plain("       MOD", 62, 8),
+    plain("       MOD", 62, kCmdMod),
     plain("       SQL", 135, 4),
     {"   BPF ALL", 0, 255, kNone, false, kNone, false, false, DispEvent::BpfAll, SendEvent::None,
      EnterEvent::BpfAll},
@@ -63,6 +67,9 @@ Kv7ItemIndex AddKv7Items(clsConsole& c) {
         c.setEvent_SendE8(i, static_cast<int16_t>(row.send));
         c.setEvent_Enter(i, static_cast<int16_t>(row.enter));
         if (row.send == SendEvent::Channel) where.chNo = i;
+        if (row.command == kCmdPowerHi) where.powerHi = i;
+        if (row.command == kCmdPowerLo) where.powerLo = i;
+        if (row.command == kCmdMod) where.mod = i;
         if (row.enter == EnterEvent::BpfAll) where.sweepStarter = i;
         if (row.enter == EnterEvent::BpfT1) where.bpfT1 = i;
         if (row.enter == EnterEvent::Txf) where.txf = i;

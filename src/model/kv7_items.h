@@ -42,6 +42,9 @@ extern const std::array<Kv7ItemRow, 12> kKv7Items;
 // Where the controller finds the items it drives.
 struct Kv7ItemIndex {
     int16_t chNo = 0;
+    int16_t powerHi = 0;
+    int16_t powerLo = 0;
+    int16_t mod = 0;
     int16_t sweepStarter = 0;  // "   BPF ALL"
     int16_t bpfT1 = 0;         // the first of the four BPF stages
     int16_t txf = 0;

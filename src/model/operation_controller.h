@@ -95,6 +95,7 @@ class clsIndOp_RigKV7 : public OperationController,
     void setSessionObserver(SessionObserver* o);
 
     // What the alignment watches and asks of the running connection.
+    const Kv7ItemIndex& items() const { return items_; }
     bool tcxoMode() const { return tcxoMode_; }
     // The cycle has sent every changed item and let its pause pass.
     bool changesSent() const;
