@@ -250,13 +250,18 @@ bool TestSet::measure(Quantity q, std::optional<double> txFreqHz, ReadingHandler
     ScpiExchange& x = *connection_.exchange;
     if (needsSetup(q, qp, txFreqHz)) {
         std::vector<std::string> setup;
-        for (const std::string& s : qp.setup) setup.push_back(ExpandFrequency(s, *txFreqHz));
+        for (const std::string& s : qp.setup) {
+            setup.push_back(ExpandFrequency(s, txFreqHz.value_or(0)));  // none: no {FREQ_...}
+        }
         ++c->remaining;
         configured_ = q;
         configuredFreqHz_ = usesFrequency(qp) ? txFreqHz : std::nullopt;
         for (const std::string& s : setup) x.command(s);
-        x.query(kErrorQuery,
-                [c, s = joined(setup)](const ScpiReply& r) { c->takeErrorCheck(r, s); });
+        x.query(kErrorQuery, [this, c, s = joined(setup)](const ScpiReply& r) {
+            // A setup the test set did not take is sent again before the next reading.
+            if ((r.ok() ? ScpiErrorCode(r.line) : std::nullopt) != 0L) configured_.reset();
+            c->takeErrorCheck(r, s);
+        });
     }
     for (int i = 0; i < qp.average; ++i) {
         x.query(qp.query, [c](const ScpiReply& r) { c->takeReading(r); });

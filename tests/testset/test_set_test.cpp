@@ -256,6 +256,10 @@ TEST(TestSet, ProfilesReadInTheirOwnUnitsAndFaultsOfAReadingAreNoReading) {
         } else {
             EXPECT_FALSE(r.valid);
             EXPECT_EQ(r.reason.rfind(row.reason, 0), 0u) << r.reason;
+            // Asked again, the same fault: a setup that was refused is not taken as done.
+            const Reading again = rig.measure(row.q);
+            EXPECT_FALSE(again.valid);
+            EXPECT_EQ(again.reason.rfind(row.reason, 0), 0u) << again.reason;
         }
     }
     // The dBm profile was chosen by its Match= in the *IDN? answer.
