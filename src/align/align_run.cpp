@@ -151,7 +151,11 @@ void AlignRun::answer(bool ok) {
 }
 
 void AlignRun::cancel() {
-    if (!running() || ending_ != Ending::None) return;
+    if (!running()) return;
+    if (restoring_) {
+        queue_.clear();  // the point's ending stands; no further point starts
+        return;
+    }
     // A reading on its way is dropped; a value on its way is overtaken by the old one.
     awaiting_ = false;
     endPoint(Ending::Cancelled, "cancelled by the technician");

@@ -163,6 +163,29 @@ TEST(AlignRun, TxfRightFromItsFirstReadingStillAllowsTheTableItsRounding) {
     EXPECT_TRUE(rec.passed) << rec.outcome;
 }
 
+// Esc while a passed point selects the technician's channel again ends the run there and
+// leaves the aligned value on the radio.
+TEST(AlignRun, CancelAfterAPassKeepsTheAlignedValue) {
+    Bench b(keyedRadio(kTargets, 20, 250, 10));
+    ASSERT_TRUE(b.ready());
+    b.onTick = [&] {
+        if (!b.run().results().empty()) {
+            b.run().cancel();
+            b.onTick = nullptr;
+        }
+    };
+    ASSERT_TRUE(b.align({AlignPoint::PowerLo, AlignPoint::Mod}));
+    ASSERT_EQ(b.run().results().size(), 1u);
+    const AlignmentRecord& rec = b.run().results()[0];
+    EXPECT_TRUE(rec.passed) << rec.outcome;
+    EXPECT_NE(rec.valueAfter, 250);
+    EXPECT_EQ(b.rig.radio().image()[kAdrPowerLo], rec.valueAfter);
+    EXPECT_EQ(b.rig.programByte(kAdrPowerLo), rec.valueAfter);
+    EXPECT_EQ(b.rig.value(kLineChNo), 0);  // the technician's channel again
+    EXPECT_EQ(b.technician.questions.size(), 1u);
+    EXPECT_TRUE(b.rig.lineClean());
+}
+
 TEST(AlignRun, EveryEarlyEndPutsTheValueBackOnTheLine) {
     struct Row {
         const char* what;
