@@ -93,14 +93,7 @@ class Rig {
     }
 
     // The cycle idles at its end with every item sent.
-    bool atRest() {
-        clsConsole& c = program_.console();
-        for (int16_t i = 0; i < c.ListCount(); ++i) {
-            if (c.flgChanged(i)) return false;
-        }
-        return program_.controller().opStep() == OperationStep::CycleEnd &&
-               !program_.sequencer().OpRunning();
-    }
+    bool atRest() { return program_.controller().changesSent(); }
     // A key on a console line, as the window hands it to the console.
     void keyOn(int16_t line, int code) {
         view_.console.setListIndex(line);

@@ -212,17 +212,9 @@ void pumpFor(int ms) {
     loop.exec();
 }
 
-bool allItemsSent(Program& p) {
-    for (int16_t i = 0; i < p.console().ListCount(); ++i) {
-        if (p.console().flgChanged(i)) return false;
-    }
-    return true;
-}
-
 // Connected and at rest: the cycle idles at its end, nothing waits to be sent.
 bool atRest(Program& p) {
-    return p.controller().opStep() == OperationStep::CycleEnd && !p.sequencer().OpRunning() &&
-           allItemsSent(p);
+    return p.controller().changesSent();
 }
 
 // ---- the wall-time figures -------------------------------------------------------------------

@@ -146,11 +146,14 @@ int16_t clsIndOp_RigKV7::transmittingChannel(std::optional<bool> lowPower,
 }
 
 bool clsIndOp_RigKV7::changesSent() const {
-    if (opStep_ != OperationStep::CycleEnd || seq_.OpRunning()) return false;
+    return opStep_ == OperationStep::CycleEnd && !changesPending();
+}
+
+bool clsIndOp_RigKV7::changesPending() const {
     for (int16_t i = 0; i < console_.ListCount(); ++i) {
-        if (console_.flgChanged(i)) return false;
+        if (console_.flgChanged(i)) return true;
     }
-    return true;
+    return seq_.OpRunning();
 }
 
 bool clsIndOp_RigKV7::txfTracking(int16_t setting) const {

@@ -99,6 +99,8 @@ class clsIndOp_RigKV7 : public OperationController,
     bool tcxoMode() const { return tcxoMode_; }
     // The cycle has sent every changed item and let its pause pass.
     bool changesSent() const;
+    // An item changed on the console is not yet sent, or its command is still on its way.
+    bool changesPending() const;
     // The TXF procedure transmits with this setting (its window of the table written).
     bool txfTracking(int16_t setting) const;
     bool txfSecondSetting() const { return txf_.secondSetting(); }

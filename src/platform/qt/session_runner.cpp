@@ -309,12 +309,7 @@ SessionRunner::Result SessionRunner::imageAction(const SessionAction& a) {
 
 // An item changed with the keys is in the image only once the controller has sent it.
 bool SessionRunner::changesUnsent() {
-    if (!program_.controller().RigKV7Prop_EditEnabled()) return false;
-    clsConsole& c = program_.console();
-    for (int16_t i = 0; i < c.ListCount(); ++i) {
-        if (c.flgChanged(i)) return true;
-    }
-    return program_.sequencer().OpRunning();
+    return program_.controller().RigKV7Prop_EditEnabled() && program_.controller().changesPending();
 }
 
 bool SessionRunner::timedOut() const {

@@ -37,15 +37,7 @@ struct ProgramRig {
     }
     bool consoleLoaded() { return program.controller().RigKV7Prop_EditEnabled(); }
     // The cycle idles at its end with every item sent.
-    bool atRest() {
-        if (program.controller().opStep() != OperationStep::CycleEnd ||
-            program.sequencer().OpRunning())
-            return false;
-        for (int16_t i = 0; i < program.console().ListCount(); ++i) {
-            if (program.console().flgChanged(i)) return false;
-        }
-        return true;
-    }
+    bool atRest() { return program.controller().changesSent(); }
     ByteString image() { return program.radio().eepImage.ReadBlock(0, sim::kImageSize); }
 
     QtSerialPort port;
