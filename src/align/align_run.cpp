@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <memory>
 
 #include "model/txf_table.h"
@@ -377,13 +376,9 @@ void AlignRun::nextPutBack() {
 }
 
 void AlignRun::restored() {
-    std::string line = rec_.point + ": ";
-    if (ending_ == Ending::None) {
-        line += "PASS, " + (rec_.readingAfter ? text(*rec_.readingAfter) : std::string("-")) +
-                " at " + std::to_string(rec_.valueAfter) + " (" +
-                std::to_string(rec_.steps.size()) + " steps)";
-    } else {
-        line += "FAIL, " + outcome_ + ".";
+    std::string line = AlignResultLine(rec_);
+    if (ending_ != Ending::None) {
+        line = rec_.point + ": FAIL, " + outcome_ + ".";
         if (ending_ == Ending::RadioLost) {
             line += " The radio may keep the last value sent: connect again and check it.";
         } else if (cur_.point == AlignPoint::Txf && txfStarted_) {
@@ -582,14 +577,7 @@ std::string AlignRun::text(double reading) const {
 }
 
 std::string AlignRun::toleranceText() const {
-    const double t = cur_.target.tolerance;
-    char buf[32];
-    switch (rec_.measure) {
-        case AlignMeasure::Power: std::snprintf(buf, sizeof buf, "%.2f W", t); break;
-        case AlignMeasure::Deviation: std::snprintf(buf, sizeof buf, "%.2f kHz", t / 1e3); break;
-        case AlignMeasure::Frequency: std::snprintf(buf, sizeof buf, "%.0f Hz", t); break;
-    }
-    return std::string("+/- ") + buf;
+    return "+/- " + AlignToleranceText(rec_.measure, cur_.target.tolerance);
 }
 
 }  // namespace kv7

@@ -1,5 +1,6 @@
 #include "model/alignment_record.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace kv7 {
@@ -16,6 +17,19 @@ std::string AlignReadingText(AlignMeasure measure, double value) {
             break;
     }
     return buf;
+}
+
+std::string AlignToleranceText(AlignMeasure measure, double tolerance) {
+    if (measure == AlignMeasure::Frequency) return std::to_string(std::lround(tolerance)) + " Hz";
+    return AlignReadingText(measure, tolerance);
+}
+
+std::string AlignResultLine(const AlignmentRecord& r) {
+    if (!r.passed) return r.point + ": FAIL, " + r.outcome;
+    const std::string reading =
+        r.readingAfter ? AlignReadingText(r.measure, *r.readingAfter) : std::string("-");
+    return r.point + ": PASS, " + reading + " at " + std::to_string(r.valueAfter) + " (" +
+           std::to_string(r.steps.size()) + " steps)";
 }
 
 }  // namespace kv7

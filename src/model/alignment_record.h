@@ -34,5 +34,9 @@ struct AlignmentRecord {
 
 // "5.02 W", "2.95 kHz", "150.012345 MHz": a reading as the technician reads it.
 std::string AlignReadingText(AlignMeasure measure, double value);
+// "0.10 W", "50 Hz": a tolerance, in whole hertz for a frequency.
+std::string AlignToleranceText(AlignMeasure measure, double tolerance);
+// "Power(Hi): PASS, 5.01 W at 215 (6 steps)" or "MOD: FAIL, why".
+std::string AlignResultLine(const AlignmentRecord& r);
 
 }  // namespace kv7

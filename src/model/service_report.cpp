@@ -1,7 +1,6 @@
 #include "model/service_report.h"
 
 #include <algorithm>
-#include <cmath>
 #include <ctime>
 #include <sstream>
 
@@ -199,10 +198,8 @@ ReportAlignment alignmentSection(const AlignmentRecord& a) {
         a.measure == AlignMeasure::Frequency && a.point == "TXF"
             ? "the channel's transmit frequency, " + AlignReadingText(a.measure, a.target)
             : AlignReadingText(a.measure, a.target);
-    const std::string tol = a.measure == AlignMeasure::Frequency
-                                ? std::to_string(std::lround(a.tolerance)) + " Hz"
-                                : AlignReadingText(a.measure, a.tolerance);
-    r.summary.push_back("Target " + target + ", tolerance +/- " + tol);
+    r.summary.push_back("Target " + target + ", tolerance +/- " +
+                        AlignToleranceText(a.measure, a.tolerance));
     r.summary.push_back("Before: value " + std::to_string(a.valueBefore) + ", " +
                         reading(a.readingBefore));
     r.summary.push_back("After: value " + std::to_string(a.valueAfter) + ", " +

@@ -34,15 +34,6 @@ std::optional<AlignPoint> alignPoint(const std::string& name) {
     return std::nullopt;
 }
 
-// "Power(Hi): PASS, 5.01 W at 215 (6 steps)" or "MOD: FAIL, why".
-std::string alignSummary(const AlignmentRecord& r) {
-    if (!r.passed) return r.point + ": FAIL, " + r.outcome;
-    const std::string reading =
-        r.readingAfter ? AlignReadingText(r.measure, *r.readingAfter) : std::string("-");
-    return r.point + ": PASS, " + reading + " at " + std::to_string(r.valueAfter) + " (" +
-           std::to_string(r.steps.size()) + " steps)";
-}
-
 }  // namespace
 
 SessionRunner::SessionRunner(const SessionScript& script, const SessionOptions& o, QtProgram& qt)
@@ -438,7 +429,7 @@ SessionRunner::Result SessionRunner::alignEnded(const SessionAction& a) {
     const std::vector<AlignmentRecord>& results = program_.align().run().results();
     const AlignmentRecord* failed = nullptr;
     for (const AlignmentRecord& r : results) {
-        say(stamp() + "  " + alignSummary(r));
+        say(stamp() + "  " + AlignResultLine(r));
         if (!r.passed && failed == nullptr) failed = &r;
     }
     if (results.empty()) {

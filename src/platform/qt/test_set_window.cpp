@@ -25,12 +25,6 @@ QString readingText(const Reading& r, AlignMeasure measure) {
     return r.valid ? qs(AlignReadingText(measure, r.value)) : kNone;
 }
 
-// A tolerance as the report gives it: whole hertz for a frequency.
-std::string toleranceText(AlignMeasure measure, double tolerance) {
-    if (measure == AlignMeasure::Frequency) return std::to_string(std::lround(tolerance)) + " Hz";
-    return AlignReadingText(measure, tolerance);
-}
-
 }  // namespace
 
 std::string DbmText(double watts) {
@@ -128,7 +122,7 @@ void TestSetWindow::showAlignProgress(const AlignProgress& p) {
     alignReading_.value->setText(p.reading ? qs(AlignReadingText(p.measure, *p.reading)) : kNone);
     alignTarget_.value->setText(qs(AlignReadingText(p.measure, p.target)));
     alignTarget_.note->setText(QStringLiteral("\u00b1 ") +
-                               qs(toleranceText(p.measure, p.tolerance)));
+                               qs(AlignToleranceText(p.measure, p.tolerance)));
     alignGroup_->show();
 }
 
