@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "store/ini_text.h"
+
 namespace kv7::sim {
 
 namespace {
@@ -38,17 +40,6 @@ constexpr Header kHeaders[] = {
     {"MEASure:FM:DEViation", true, Op::MeasureDeviation},
 };
 
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string trim(const std::string& s) {
-    const size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return {};
-    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
-
 // "MEAS" and "MEASURE" both match "MEASure", in any case.
 bool nodeMatches(const std::string& node, const std::string& mnemonic) {
     std::string shortForm;
@@ -56,8 +47,8 @@ bool nodeMatches(const std::string& node, const std::string& mnemonic) {
         if (std::islower(static_cast<unsigned char>(c))) break;
         shortForm += c;
     }
-    const std::string n = upper(node);
-    return n == shortForm || n == upper(mnemonic);
+    const std::string n = IniUpper(node);
+    return n == shortForm || n == IniUpper(mnemonic);
 }
 
 bool headerMatches(const std::string& header, const std::string& pattern) {
@@ -76,8 +67,7 @@ bool headerMatches(const std::string& header, const std::string& pattern) {
 std::string scpiNumber(double v) {
     char buf[64];
     const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 9);
-    std::string s(buf, r.ptr);
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string s = IniUpper(std::string(buf, r.ptr));
     return v < 0 ? s : "+" + s;
 }
 
@@ -92,7 +82,7 @@ std::optional<double> frequencyParam(const std::string& text) {
     const char* end = text.data() + text.size();
     const auto r = std::from_chars(text.data(), end, v);
     if (r.ec != std::errc() || !std::isfinite(v)) return std::nullopt;
-    const std::string suffix = upper(trim(std::string(r.ptr, end)));
+    const std::string suffix = IniUpper(IniTrim(std::string(r.ptr, end)));
     for (const UnitScale& u : {UnitScale{"", 1}, UnitScale{"HZ", 1}, UnitScale{"KHZ", 1e3},
                                UnitScale{"MHZ", 1e6}, UnitScale{"GHZ", 1e9}}) {
         if (suffix == u.name) return v * u.scale;
@@ -130,20 +120,20 @@ std::string SimTestSet::receive(const std::string& bytes) {
 
 void SimTestSet::line(const std::string& text, std::string& out) {
     // "++" lines are a GPIB adapter's own; the simulated instrument stands behind one.
-    if (trim(text).rfind("++", 0) == 0) return;
+    if (IniTrim(text).rfind("++", 0) == 0) return;
     std::string replies;
     bool answered = false;
     size_t from = 0;
     while (from <= text.size()) {
         size_t semi = text.find(';', from);
         if (semi == std::string::npos) semi = text.size();
-        std::string unit = trim(text.substr(from, semi - from));
+        std::string unit = IniTrim(text.substr(from, semi - from));
         from = semi + 1;
         if (unit.empty()) continue;
         if (unit[0] == ':') unit.erase(0, 1);
         const size_t space = unit.find_first_of(" \t");
         std::string header = unit.substr(0, space);
-        const std::string param = space == std::string::npos ? "" : trim(unit.substr(space));
+        const std::string param = space == std::string::npos ? "" : IniTrim(unit.substr(space));
         const bool query = !header.empty() && header.back() == '?';
         if (query) header.pop_back();
         const Header* found = nullptr;
@@ -203,7 +193,7 @@ std::optional<std::string> SimTestSet::execute(Op op, const std::string& param) 
 }
 
 std::optional<std::string> SimTestSet::measure(Op op, const std::string& param) {
-    const std::string u = upper(param);
+    const std::string u = IniUpper(param);
     const Emission e = source_ ? source_() : Emission{};
     if (op == Op::MeasurePower) {
         const double w = e.carrier ? e.powerW * (1 + 0.005 * gauss())

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
+
+#include "store/ini_text.h"
 
 namespace kv7 {
 
@@ -12,21 +13,10 @@ constexpr const char* kForms =
     " Type HOST[:PORT] for a test set on the network, or a serial device such as /dev/ttyUSB0, "
     "/dev/ttyS0@19200 or COM3#12 (@BAUD, #GPIB address 0..30).";
 
-bool parseInt(const std::string& v, long lo, long hi, long& out) {
-    long n = 0;
-    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-    if (v.empty() || ec != std::errc() || end != v.data() + v.size() || n < lo || n > hi)
-        return false;
-    out = n;
-    return true;
-}
-
 bool isComPort(const std::string& s) {
     if (s.size() < 4 || s.size() > 6) return false;
-    std::string head = s.substr(0, 3);
-    for (char& c : head) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    long n = 0;
-    return head == "COM" && parseInt(s.substr(3), 1, 256, n);
+    int n = 0;
+    return IniUpper(s.substr(0, 3)) == "COM" && IniInt(s.substr(3), 1, 256, n);
 }
 
 bool isHostChar(char c) {
@@ -45,13 +35,13 @@ AddressParse parseSerial(std::string rest) {
         const size_t at = rest.find_last_of("@#");
         if (at == std::string::npos || at == 0) break;
         const std::string value = rest.substr(at + 1);
-        long n = 0;
+        int n = 0;
         if (rest[at] == '@') {
-            if (!parseInt(value, 50, 4000000, n))
+            if (!IniInt(value, 50, 4000000, n))
                 return refuse("The baud rate '" + value + "' is not a number from 50 to 4000000.");
             a.baud = static_cast<int32_t>(n);
         } else {
-            if (!parseInt(value, 0, 30, n))
+            if (!IniInt(value, 0, 30, n))
                 return refuse("The GPIB address '" + value + "' is not a number from 0 to 30.");
             a.gpibAddress = static_cast<int>(n);
         }
@@ -92,8 +82,8 @@ AddressParse parseTcp(const std::string& text) {
             return refuse("'" + host + "' is no host name or address.");
     }
     if (!port.empty() || text.back() == ':') {
-        long n = 0;
-        if (!parseInt(port, 1, 65535, n))
+        int n = 0;
+        if (!IniInt(port, 1, 65535, n))
             return refuse("The port '" + port + "' is not a number from 1 to 65535.");
         a.port = static_cast<uint16_t>(n);
     }
@@ -114,9 +104,8 @@ std::string TestSetAddress::text() const {
 }
 
 AddressParse ParseTestSetAddress(const std::string& typed) {
-    const size_t b = typed.find_first_not_of(" \t");
-    if (b == std::string::npos) return refuse("No test set address is given.");
-    const std::string text = typed.substr(b, typed.find_last_not_of(" \t") - b + 1);
+    const std::string text = IniTrim(typed);
+    if (text.empty()) return refuse("No test set address is given.");
     if (std::any_of(text.begin(), text.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
         return refuse("The address holds characters that are not text.");
