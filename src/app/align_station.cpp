@@ -17,8 +17,6 @@ AlignStation::AlignStation(clsConsole& console, clsIndOp_RigKV7& controller,
                            TestSetStation& testSet, const SerialPort& port, TickSource& ticks,
                            MessageSink& messages, SessionRecord& record, std::string constFilePath)
     : messages_(messages),
-      testSet_(testSet),
-      controller_(controller),
       path_((std::filesystem::path(constFilePath).parent_path() / kFileName).string()),
       instrument_(testSet.testSet(), testSet.monitor()),
       run_(console, controller, instrument_, ticks, messages) {
@@ -49,8 +47,7 @@ void AlignStation::load() {
 }
 
 bool AlignStation::available() const {
-    return !run_.running() && controller_.RigKV7Prop_EditEnabled() &&
-           testSet_.testSet().state() == TestSet::State::Ready;
+    return !run_.running() && run_.whyNot().empty();
 }
 
 }  // namespace kv7

@@ -30,8 +30,6 @@ class AlignStation {
 
   private:
     MessageSink& messages_;
-    TestSetStation& testSet_;
-    clsIndOp_RigKV7& controller_;
     std::string path_;
     std::string fault_;
     TestSetInstrument instrument_;

@@ -60,9 +60,7 @@ std::vector<AlignPoint> QtAlignMenu::offeredPoints() const {
 std::string QtAlignMenu::whyNot() const {
     AlignStation& station = program_.align();
     if (station.run().running()) return "An alignment is running: Esc cancels it.";
-    if (station.available()) return {};
-    const std::string why = station.run().whyNot();
-    return why.empty() ? "Connect the test set first (Option > Test set...)." : why;
+    return station.run().whyNot();
 }
 
 void QtAlignMenu::refresh() {
