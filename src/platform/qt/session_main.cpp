@@ -29,15 +29,15 @@ void quietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
     if (qtDefaultHandler != nullptr) qtDefaultHandler(type, context, message);
 }
 
-// The profiles of --testsets go where the program looks for them: beside its settings file.
-bool putTestSetProfiles(const std::string& from, const QString& programDir) {
+// The profiles of --testsets go where the program looks for them.
+bool putTestSetProfiles(const std::string& from, const std::string& folder) {
     if (from.empty()) return true;
     const QDir source(QString::fromStdString(from));
     if (!source.exists()) {
         std::cerr << "kv7-session: no folder " << from << "\n";
         return false;
     }
-    const QDir target(QDir(programDir).filePath(QStringLiteral("testsets")));
+    const QDir target(QString::fromStdString(folder));
     if (!target.mkpath(QStringLiteral("."))) return false;
     for (const QString& name : source.entryList({QStringLiteral("*.testset")}, QDir::Files)) {
         if (!QFile::copy(source.filePath(name), target.filePath(name))) {
@@ -88,7 +88,6 @@ int run(int argc, char** argv) {
         std::cerr << "kv7-session: cannot prepare a program directory\n";
         return kSessionExitNoStart;
     }
-    if (!putTestSetProfiles(o.testSetsDir, programDir.path())) return kSessionExitBadInput;
 
     SessionBeeper beeper;
     QtProgramOptions options;
@@ -96,6 +95,9 @@ int run(int argc, char** argv) {
     options.constantsFile = o.constFile;
     options.beeper = &beeper;
     QtProgram qt(std::move(options));
+    if (!putTestSetProfiles(o.testSetsDir, qt.program().testSet().profileFolder())) {
+        return kSessionExitBadInput;
+    }
     qt.messages().setAutoAnswer(true);
     qt.messages().setObserver(sayMessageBox);
     qt.imageMenus().confirmBox().setAutoAnswer(true);
