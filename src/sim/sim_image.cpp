@@ -85,7 +85,7 @@ ByteString sampleImage(const SimOptions& options) {
     img[135] = 64;  // SQL
 
     for (const auto& c : kChannels) {
-        const size_t at = 576 + 20 * static_cast<size_t>(c.ch);
+        const size_t at = kEeChannels + kChannelRecordSize * static_cast<size_t>(c.ch);
         std::fill(img.begin() + static_cast<long>(at), img.begin() + static_cast<long>(at + 20),
                   0x00);
         putBcdKhz(img, at, c.rxKhz, c.rxInhibit);

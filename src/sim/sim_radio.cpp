@@ -45,9 +45,9 @@ int asciiHexByte(const ByteString& s, size_t pos) {
 int adjustAddress(uint8_t number) {
     switch (number) {
         case 4: return 135;  // SQL
-        case 5: return 49;   // Power(Hi)
-        case 7: return 48;   // Power(LO)
-        case 8: return 62;   // MOD
+        case 5: return kEePowerHi;
+        case 7: return kEePowerLo;
+        case 8: return kEeMod;
         case 11: return 63;  // DTCS BAL
         default: break;
     }
@@ -490,7 +490,7 @@ double SimRadio::txfErrorPpm() const {
 
 double SimRadio::txFrequencyHz() const {
     if (selectedChannel_ < 0 || selectedChannel_ >= 40) return 0;
-    const size_t at = 576 + 20 * static_cast<size_t>(selectedChannel_);
+    const size_t at = kEeChannels + kChannelRecordSize * static_cast<size_t>(selectedChannel_);
     if (image_[at] == 0xFF || (image_[at + 3] & 0x80) != 0) return 0;
     double khz = 0;
     for (size_t i = 0; i < 3; ++i) {
@@ -499,6 +499,12 @@ double SimRadio::txFrequencyHz() const {
         khz = khz * 100 + (b >> 4) * 10 + (b & 15);
     }
     return khz * 1000.0 * (1.0 + txfErrorPpm() * 1e-6);
+}
+
+bool SimRadio::lowPowerSelected() const {
+    if (selectedChannel_ < 0 || selectedChannel_ >= 40) return false;
+    const size_t at = kEeChannels + kChannelRecordSize * static_cast<size_t>(selectedChannel_);
+    return (image_[at + 9] & 0x02) != 0;
 }
 
 }  // namespace kv7::sim

@@ -13,6 +13,13 @@
 namespace kv7::sim {
 
 inline constexpr int32_t kImageSize = 5120;
+// Where the image keeps what the transmitter follows.
+inline constexpr size_t kEePowerLo = 48;
+inline constexpr size_t kEePowerHi = 49;
+inline constexpr size_t kEeMod = 62;
+// The memory channels: 20-byte records from here, the flags (bit 1: low power) at byte 9.
+inline constexpr size_t kEeChannels = 576;
+inline constexpr size_t kChannelRecordSize = 20;
 
 // The built-in EEPROM image: a handful of memory channels (some empty, some inhibited, mixed
 // power), adjustment values, and a TXF table that compensates the crystal of a radio built
@@ -96,6 +103,8 @@ class SimRadio {
     // Transmit frequency of the selected channel in Hz with that error; 0 when the channel is
     // empty, inhibited or none is selected.
     double txFrequencyHz() const;
+    // The selected channel is set to low power.
+    bool lowPowerSelected() const;
 
     // What the radio has taken in: every well-formed frame for it, in order, and how many frames
     // arrived cut off or malformed.

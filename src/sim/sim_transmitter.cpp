@@ -6,10 +6,6 @@ namespace kv7::sim {
 
 namespace {
 
-constexpr size_t kPowerLoAdr = 48;
-constexpr size_t kPowerHiAdr = 49;
-constexpr size_t kModAdr = 62;
-
 // A logistic curve through 0 at setting 0 and 1 at setting 255, steepest at `middle`.
 double sCurve(uint8_t setting, double middle, double width) {
     auto l = [&](double x) { return 1.0 / (1.0 + std::exp(-(x - middle) / width)); };
@@ -46,12 +42,10 @@ Emission SimTransmitter::emission() {
     const double f = radio_.txFrequencyHz();
     if (!keyed() || f <= 0) return e;
     const ByteString& img = radio_.image();
-    const size_t flags = 576 + 20 * static_cast<size_t>(radio_.selectedChannel()) + 9;
-    const bool low = (img[flags] & 0x02) != 0;
     e.carrier = true;
-    e.powerW = low ? powerLoW(img[kPowerLoAdr]) : powerHiW(img[kPowerHiAdr]);
+    e.powerW = radio_.lowPowerSelected() ? powerLoW(img[kEePowerLo]) : powerHiW(img[kEePowerHi]);
     e.frequencyHz = f;
-    e.deviationHz = deviationHz(img[kModAdr]);
+    e.deviationHz = deviationHz(img[kEeMod]);
     return e;
 }
 
