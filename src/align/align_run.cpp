@@ -4,8 +4,6 @@
 #include <cmath>
 #include <memory>
 
-#include "model/txf_table.h"
-
 namespace kv7 {
 
 namespace {
@@ -113,10 +111,6 @@ void AlignRun::askKeyUpForPoint() {
         const std::optional<double> f = controller_.selectedTxFrequencyHz();
         if (!f) return endPoint(Ending::Failed, "the selected channel has no transmit frequency");
         cur_.channelHz = rec_.target = *f;
-        for (int16_t j = 0; j < 40; ++j) {
-            cur_.table[static_cast<size_t>(j)] =
-                static_cast<uint8_t>(console_.myEeprom->ReadByte(TxfEntryEeAdr(j)));
-        }
     }
     std::string target = text(rec_.target);
     if (cur_.point == AlignPoint::Txf && !controller_.tcxoMode()) {
@@ -358,7 +352,7 @@ void AlignRun::endPoint(Ending ending, const std::string& outcome) {
     if (failed && cur_.point != AlignPoint::Txf) putBack_.push_back({cur_.item, cur_.valueBefore});
     if (cur_.channelBefore) putBack_.push_back({cur_.channelItem, *cur_.channelBefore});
     if (failed && cur_.point == AlignPoint::Txf && txfStarted_) {
-        controller_.restoreTxfTable(cur_.table);
+        controller_.restoreTxfTable();
         step_ = Step::AwaitRestored;
         since_ = ticks_.GetTickCount();
         progress("putting the TXF table back");

@@ -80,8 +80,7 @@ class AlignRun {
         int16_t channelItem = -1;              // "    CH No."
         std::optional<int16_t> channelBefore;  // the channel the run moved away from
         double channelHz = 0;
-        std::array<uint8_t, 40> table{};  // TXF: the table before the run
-        int stage = 0;                    // TXF: 0 at the first frequency, 1 at the second
+        int stage = 0;  // TXF: 0 at the first frequency, 1 at the second
     };
     enum class Ending { None, Failed, Cancelled, CarrierLost, TestSetFault, RadioLost };
 

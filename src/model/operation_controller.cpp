@@ -160,9 +160,9 @@ bool clsIndOp_RigKV7::txfTracking(int16_t setting) const {
     return changesSent() && txf_.tracking(setting);
 }
 
-void clsIndOp_RigKV7::restoreTxfTable(const std::array<uint8_t, 40>& entries) {
+void clsIndOp_RigKV7::restoreTxfTable() {
     ResetProcedures();
-    txf_.restoreTable(entries);
+    txf_.restoreTable();
 }
 
 bool clsIndOp_RigKV7::atRest() const {

@@ -108,8 +108,8 @@ class clsIndOp_RigKV7 : public OperationController,
     // given power flag (true: Low) when one is asked for: `preferred` when it fits, else the
     // first that does; -1 when none does.
     int16_t transmittingChannel(std::optional<bool> lowPower, int16_t preferred) const;
-    // Ends the TXF procedure by writing the table back to these entries.
-    void restoreTxfTable(const std::array<uint8_t, 40>& entries);
+    // Ends the TXF procedure by writing back the table it found when it started.
+    void restoreTxfTable();
 
     // For tests and the scripted session.
     OperationStep opStep() const { return opStep_; }

@@ -35,12 +35,11 @@ bool TxfProcedure::tracking(int16_t setting) const {
            lastSetting_ == setting;
 }
 
-void TxfProcedure::restoreTable(const std::array<uint8_t, 40>& entries) {
+void TxfProcedure::restoreTable() {
     reset();
     second_ = false;
     tableReady_ = false;
     restoring_ = true;
-    restoreEntries_ = entries;
     writeIdx_ = 0;
     writeEnd_ = kTableEntries - 1;
     step_ = TxfStep::WriteTable;
@@ -48,6 +47,10 @@ void TxfProcedure::restoreTable(const std::array<uint8_t, 40>& entries) {
 
 void TxfProcedure::start(bool tcxo) {
     tcxo_ = tcxo;
+    for (int16_t j = 0; j < kTableEntries; ++j) {
+        startTable_[static_cast<size_t>(j)] =
+            static_cast<uint8_t>(eep().ReadByte(TxfEntryEeAdr(j)));
+    }
     tableReady_ = false;
     second_ = false;
     step_ = TxfStep::Start;
@@ -191,7 +194,7 @@ bool TxfProcedure::writeStep(TxfStep& next) {
 bool TxfProcedure::restoreStep(TxfStep& next) {
     while (writeIdx_ <= writeEnd_) {
         const int16_t entry = writeIdx_++;
-        const uint8_t want = restoreEntries_[static_cast<size_t>(entry)];
+        const uint8_t want = startTable_[static_cast<size_t>(entry)];
         if (eep().ReadByte(TxfEntryEeAdr(entry)) == want) continue;
         sendTableEntry(entry, want);
         return false;

@@ -49,9 +49,9 @@ class TxfProcedure {
     // The radio transmits with this setting: the procedure follows it and has written its
     // window of the table.
     bool tracking(int16_t setting) const;
-    // Ends the procedure by writing the table back to these entries, each one that differs
-    // from the image going out as the procedure writes an entry; then the procedure is off.
-    void restoreTable(const std::array<uint8_t, 40>& entries);
+    // Ends the procedure by writing back the table it found when it started, each entry that
+    // differs from the image going out as the procedure writes an entry; then it is off.
+    void restoreTable();
 
   private:
     bool startValue();
@@ -92,7 +92,7 @@ class TxfProcedure {
     bool enterSeen_ = false;
     // Writing a table back instead of a plan.
     bool restoring_ = false;
-    std::array<uint8_t, 40> restoreEntries_{};
+    std::array<uint8_t, 40> startTable_{};  // the table as the procedure found it
 };
 
 }  // namespace kv7

@@ -16,6 +16,12 @@ namespace {
 constexpr int32_t kAdrPowerLo = 48;
 constexpr int32_t kAdrPowerHi = 49;
 constexpr int32_t kAdrMod = 62;
+constexpr int32_t kAdrTxfBandNow = 92 + 12;  // the TXF band of the bench's temperature
+
+// The TXF table as the radio keeps it: band slopes, then band values.
+ByteString txfTable(const ByteString& image) {
+    return ByteString(image.begin() + 72, image.begin() + 112);
+}
 
 const char* const kTargets =
     "[Power(Hi)]\nTarget=5.0\nTolerance=0.1\n"
@@ -205,12 +211,15 @@ TEST(AlignRun, EveryEarlyEndPutsTheValueBackOnTheLine) {
          "the test set gave no reading"},
         {"cancelled", kTargets, AlignPoint::PowerLo, kAdrPowerLo,
          [](Bench& b) { b.run().cancel(); }, "cancelled by the technician"},
+        {"TXF cancelled", kTargets, AlignPoint::Txf, kAdrTxfBandNow,
+         [](Bench& b) { b.run().cancel(); }, "cancelled by the technician"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
         Bench b(keyedRadio(r.targets, 20, 250, 10));
         ASSERT_TRUE(b.ready());
         const uint8_t before = b.rig.programByte(r.adr);
+        const ByteString tableBefore = txfTable(b.rig.radio().image());
         // The fault strikes once the search has moved the value.
         b.onTick = [&] {
             if (r.fault && b.run().results().empty() && b.rig.programByte(r.adr) != before) {
@@ -226,6 +235,7 @@ TEST(AlignRun, EveryEarlyEndPutsTheValueBackOnTheLine) {
         // Back on the radio, in the image and on the console.
         EXPECT_EQ(b.rig.radio().image()[static_cast<size_t>(r.adr)], before);
         EXPECT_EQ(b.rig.programByte(r.adr), before);
+        EXPECT_EQ(txfTable(b.rig.radio().image()), tableBefore);  // values and slopes
         EXPECT_TRUE(b.rig.lineClean());
         ASSERT_FALSE(b.rig.messages().empty());
         EXPECT_NE(b.rig.messages().back().find("FAIL"), std::string::npos);
