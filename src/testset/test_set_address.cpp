@@ -13,12 +13,6 @@ constexpr const char* kForms =
     " Type HOST[:PORT] for a test set on the network, or a serial device such as /dev/ttyUSB0, "
     "/dev/ttyS0@19200 or COM3#12 (@BAUD, #GPIB address 0..30).";
 
-bool isComPort(const std::string& s) {
-    if (s.size() < 4 || s.size() > 6) return false;
-    int n = 0;
-    return IniUpper(s.substr(0, 3)) == "COM" && IniInt(s.substr(3), 1, 256, n);
-}
-
 bool isHostChar(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
 }
@@ -49,7 +43,8 @@ AddressParse parseSerial(std::string rest) {
     }
     if (rest.find_first_of("@#") != std::string::npos)
         return refuse("The device '" + rest + "' is followed by more than one @BAUD or #ADDR.");
-    if (rest[0] != '/' && !isComPort(rest)) return refuse("'" + rest + "' is no serial device.");
+    if (rest[0] != '/' && !TestSetComPort(rest))
+        return refuse("'" + rest + "' is no serial device.");
     a.device = rest;
     return {a, {}};
 }
@@ -110,10 +105,19 @@ AddressParse ParseTestSetAddress(const std::string& typed) {
                     [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
         return refuse("The address holds characters that are not text.");
     const std::string head = text.substr(0, text.find_first_of("@#"));
-    if (text[0] == '/' || isComPort(head)) return parseSerial(text);
+    if (text[0] == '/' || TestSetComPort(head)) return parseSerial(text);
     if (text.find_first_of("@#") != std::string::npos)
         return refuse("@BAUD and #ADDR belong to a serial device, not to '" + head + "'.");
     return parseTcp(text);
+}
+
+std::optional<int16_t> TestSetComPort(const std::string& device) {
+    int n = 0;
+    if (device.size() < 4 || device.size() > 6 || IniUpper(device.substr(0, 3)) != "COM" ||
+        !IniInt(device.substr(3), 1, 256, n)) {
+        return std::nullopt;
+    }
+    return static_cast<int16_t>(n);
 }
 
 std::vector<std::string> GpibPrologue(const TestSetAddress& address) {

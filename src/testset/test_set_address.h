@@ -34,6 +34,10 @@ struct AddressParse {
 
 AddressParse ParseTestSetAddress(const std::string& text);
 
+// The number of a device named COM1..COM256 (any case), which stands for the device the
+// program's port rule assigns to it; none for any other name.
+std::optional<int16_t> TestSetComPort(const std::string& device);
+
 // The adapter's settings, sent once after the device opens: controller mode, the instrument's
 // bus address, no automatic read after each write (the exchange asks with "++read eoi" after a
 // query), EOI with the last byte, LF to end what goes to the instrument, and no character

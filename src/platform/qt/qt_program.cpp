@@ -17,6 +17,7 @@ QtProgram::QtProgram(QtProgramOptions options) : options_(std::move(options)) {
     program_.align().run().setView(&alignView_);
     alignEscape_.watch(&window_);
     program_.testSet().setLinkFactory(&testSetLinks_);
+    testSetLinks_.setComDevices([this](int16_t n) { return qtPort_.deviceName(n); });
     program_.testSet().setView(&testSetWindow_);
     // A run shows where it stands in the test-set window, and Esc there cancels it too.
     alignView_.setOnProgress(

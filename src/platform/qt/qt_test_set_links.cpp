@@ -201,7 +201,11 @@ std::unique_ptr<TestSetLink> QtTestSetLinks::createLink(const TestSetAddress& ad
     if (address.kind == TestSetAddress::Kind::Tcp) {
         return std::make_unique<TcpTestSetLink>(address, runner_, live_);
     }
-    return std::make_unique<SerialTestSetLink>(address, runner_, live_);
+    TestSetAddress serial = address;
+    if (const std::optional<int16_t> n = TestSetComPort(serial.device); n && comDevice_) {
+        serial.device = comDevice_(*n);
+    }
+    return std::make_unique<SerialTestSetLink>(serial, runner_, live_);
 }
 
 void QtTestSetLinks::deliverHeld() {

@@ -25,6 +25,10 @@ class QtTestSetLinks : public TestSetLinkFactory {
     explicit QtTestSetLinks(Runner runner = {}) : runner_(std::move(runner)) {}
 
     std::unique_ptr<TestSetLink> createLink(const TestSetAddress& address) override;
+    // The device a COMn name stands for, as the radio's port resolves it.
+    void setComDevices(std::function<std::string(int16_t)> device) {
+        comDevice_ = std::move(device);
+    }
 
     // Delivers what the links hold back, ahead of the heartbeat that checks the time-outs: an
     // answer that came while a message box was open is then taken as in time.
@@ -32,6 +36,7 @@ class QtTestSetLinks : public TestSetLinkFactory {
 
   private:
     Runner runner_;
+    std::function<std::string(int16_t)> comDevice_;
     // The links made and not yet gone; they may outlive the factory.
     std::shared_ptr<std::set<testsetlink::ReportingLink*>> live_ =
         std::make_shared<std::set<testsetlink::ReportingLink*>>();
