@@ -76,6 +76,7 @@ void SessionRunner::step() {
     busy_ = true;
     while (!finished_ && !ended_ && index_ < actions_.size()) {
         const SessionAction& a = actions_[index_];
+        firstPoll_ = !started_;
         if (!started_) {
             started_ = true;
             startedAt_ = clock_.elapsed();
@@ -259,11 +260,10 @@ SessionRunner::Result SessionRunner::menu(const SessionAction& a) {
 // The File menu's image items with the file given instead of chosen in a dialog.
 SessionRunner::Result SessionRunner::imageAction(const SessionAction& a) {
     ImageBackup& backup = program_.imageBackup();
-    if (a.verb == SessionVerb::WriteImage && imageWriteStarted_) {
+    if (a.verb == SessionVerb::WriteImage && !firstPoll_) {
         if (backup.writing()) {
             return timedOut() ? timeout(a, "end of the image write") : Result::Pending;
         }
-        imageWriteStarted_ = false;
         return Result::Done;
     }
     if (a.verb == SessionVerb::SaveCurrent && changesUnsent()) {
@@ -293,7 +293,6 @@ SessionRunner::Result SessionRunner::imageAction(const SessionAction& a) {
                 fail(a, "the image was not written");
                 return Result::Failed;
             }
-            imageWriteStarted_ = true;
             return Result::Pending;
     }
 }
@@ -391,11 +390,10 @@ SessionRunner::Result SessionRunner::saveRecord(const SessionAction& a) {
 // The Align menu's entry, its questions answered by the auto-answering box; then the wait for
 // the run's end.
 SessionRunner::Result SessionRunner::align(const SessionAction& a) {
-    if (!alignStarted_) return startAlign(a);
+    if (firstPoll_) return startAlign(a);
     if (program_.align().run().running()) {
         return timedOut() ? timeout(a, "end of the alignment") : Result::Pending;
     }
-    alignStarted_ = false;
     return alignEnded(a);
 }
 
@@ -421,7 +419,6 @@ SessionRunner::Result SessionRunner::startAlign(const SessionAction& a) {
         fail(a, "the alignment did not start" + (told ? ": " + messageBox_.shown().back() : ""));
         return Result::Failed;
     }
-    alignStarted_ = true;
     return Result::Pending;
 }
 
@@ -447,14 +444,13 @@ SessionRunner::Result SessionRunner::alignEnded(const SessionAction& a) {
 SessionRunner::Result SessionRunner::testSet(const SessionAction& a) {
     TestSetStation& station = program_.testSet();
     const TestSet& ts = station.testSet();
-    if (!testSetStarted_) {
+    if (firstPoll_) {
         bool started = false;
         program_.event("test-set", [&] { started = station.connect(a.text, a.profile); });
         if (!started) {
             fail(a, ts.message());
             return Result::Failed;
         }
-        testSetStarted_ = true;
     }
     const TestSet::State state = ts.state();
     // Over once the test-set window shows how it went, on the heartbeat after.
@@ -462,10 +458,8 @@ SessionRunner::Result SessionRunner::testSet(const SessionAction& a) {
                       state == TestSet::State::Disconnected;
     if (!over || testSetWindow_.readings().state != state) {
         if (!timedOut()) return Result::Pending;
-        testSetStarted_ = false;
         return timeout(a, "connection to the test set", ts.stateText());
     }
-    testSetStarted_ = false;
     if (state != TestSet::State::Ready) {
         fail(a, ts.stateText());
         return Result::Failed;
@@ -479,11 +473,10 @@ SessionRunner::Result SessionRunner::testSet(const SessionAction& a) {
 SessionRunner::Result SessionRunner::waitReading(const SessionAction& a) {
     const TestSet::State state = program_.testSet().testSet().state();
     if (state == TestSet::State::Disconnected || state == TestSet::State::Failed) {
-        readingsFrom_ = -1;
         fail(a, "the test set is not connected: " + program_.testSet().testSet().stateText());
         return Result::Failed;
     }
-    if (readingsFrom_ < 0) readingsFrom_ = testSetWindow_.readyUpdates();
+    if (firstPoll_) readingsFrom_ = testSetWindow_.readyUpdates();
     const TestSetReadings& r = testSetWindow_.readings();
     const Reading& reading = a.quantity == SessionQuantity::Power       ? r.power
                              : a.quantity == SessionQuantity::Frequency ? r.frequency
@@ -492,7 +485,6 @@ SessionRunner::Result SessionRunner::waitReading(const SessionAction& a) {
     // Without a carrier a power reading is only the noise floor.
     const bool good = reading.valid && (a.quantity != SessionQuantity::Power || r.carrier);
     if (testSetWindow_.readyUpdates() - readingsFrom_ >= 3 && good) {
-        readingsFrom_ = -1;
         std::string text;
         switch (a.quantity) {
             case SessionQuantity::Power:
@@ -512,7 +504,6 @@ SessionRunner::Result SessionRunner::waitReading(const SessionAction& a) {
         return Result::Done;
     }
     if (!timedOut()) return Result::Pending;
-    readingsFrom_ = -1;
     return timeout(a, name + " reading", r.status);
 }
 

@@ -86,14 +86,12 @@ class SessionRunner {
     QElapsedTimer clock_;
     size_t index_ = 0;
     bool started_ = false;
+    bool firstPoll_ = false;  // the action is asked for the first time: it begins now
     qint64 startedAt_ = 0;
     bool busy_ = false;
     bool finished_ = false;
     bool ended_ = false;
-    bool imageWriteStarted_ = false;
-    bool alignStarted_ = false;
-    bool testSetStarted_ = false;
-    int readingsFrom_ = -1;  // the test-set window's count of updates when the wait began
+    int readingsFrom_ = 0;  // the test-set window's count of updates when the wait began
     int exitCode_ = 0;
 };
 
