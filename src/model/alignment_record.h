@@ -19,7 +19,7 @@ struct AlignmentRecord {
     };
 
     int64_t ms = 0;     // when the point ended
-    std::string point;  // "Power(Hi)", "TXF 1st", ...
+    std::string point;  // "Power(Hi)", "Power(LO)", "MOD", "TXF"
     AlignMeasure measure = AlignMeasure::Power;
     double target = 0;
     double tolerance = 0;
