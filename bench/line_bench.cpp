@@ -124,6 +124,7 @@ class MeteredPort : public SerialPort {
     bool portOpen() const override { return inner_.portOpen(); }
     bool clearOutBuffer() override { return inner_.clearOutBuffer(); }
     int32_t inBufferCount() const override { return inner_.inBufferCount(); }
+    void fetchReceived() override { inner_.fetchReceived(); }
     int32_t outBufferCount() const override { return inner_.outBufferCount(); }
 
     ByteString input() override {

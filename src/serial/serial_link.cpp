@@ -178,6 +178,7 @@ void frmCom::timSolid_Timer() {
     // next tick; the bytes stay in the port.
     if (inTick_) return;
     TickGuard guard(inTick_);
+    MsCom_.fetchReceived();  // before a time-out is decided
     if (MsCom_.inBufferCount() > 0) deliverInput(MsCom_.input());
     qkv3D_->task();
     if (client_ != nullptr) client_->task();

@@ -10,14 +10,14 @@ namespace kv7 {
 // The serial communications control as the link uses it. The Qt adapter, the in-process
 // simulated radio and test fakes implement it.
 class SerialPort {
-public:
+  public:
     virtual ~SerialPort() = default;
 
     // Event numbers delivered through the comm-event handler.
     static constexpr int kEvReceive = 2;
     static constexpr int kEvRxOver = 1008;  // receive buffer overflow
     static constexpr int kEvBreak = 1001;
-    static constexpr int kEvFrame = 1004;   // framing error; also a vanished device
+    static constexpr int kEvFrame = 1004;  // framing error; also a vanished device
     static constexpr int kEvOverrun = 1006;
 
     virtual void setCommPort(int16_t n) = 0;
@@ -40,6 +40,10 @@ public:
 
     virtual int32_t inBufferCount() const = 0;
     virtual ByteString input() = 0;  // every waiting byte
+    // Takes into the buffer what the system has received and not handed over yet: after the
+    // program stalled, the answer a wait is about to give up on. Nothing where bytes come in
+    // at once.
+    virtual void fetchReceived() {}
     virtual int32_t outBufferCount() const = 0;
     virtual void output(const ByteString& bytes) = 0;
 

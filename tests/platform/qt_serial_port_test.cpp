@@ -1,6 +1,7 @@
 #include "platform/qt/qt_serial_port.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QTemporaryDir>
 #include <algorithm>
@@ -93,6 +94,21 @@ TEST_F(QtSerialPortTest, BytesTravelUntranslatedBothWays) {
     EXPECT_TRUE(port.input().empty());
     port.output({0x01});  // dropped, no crash
     EXPECT_EQ(count(SerialPort::kEvFrame), 0);
+}
+
+// A program that stalled finds the answer that came meanwhile before its wait gives up, though
+// the event loop has not run since.
+TEST_F(QtSerialPortTest, BytesTheSystemHoldsAreReceivedWithoutTheEventLoop) {
+    ASSERT_TRUE(port.setPortOpen(true)) << port.lastOpenError().toStdString();
+    const ByteString answer = {0xFE, 0xFE, 0xEE, 0xEF, 0xE8, 0x05, 0xFD};
+    ASSERT_EQ(pty.write(answer), answer.size());
+    usleep(20000);  // the terminal hands the bytes over at once; no event loop runs
+    port.fetchReceived();
+    EXPECT_EQ(port.inBufferCount(), int32_t(answer.size()));
+    EXPECT_EQ(count(SerialPort::kEvReceive), 1);
+    EXPECT_EQ(port.input(), answer);
+    EXPECT_EQ(port.inBufferCount(), 0);
+    EXPECT_TRUE(port.portOpen());
 }
 
 TEST_F(QtSerialPortTest, AbsentOrBusyDeviceIsAFailedOpening) {

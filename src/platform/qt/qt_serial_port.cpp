@@ -196,6 +196,16 @@ int32_t QtSerialPort::inBufferCount() const {
     return port_.isOpen() ? clampedCount(port_.bytesAvailable()) : 0;
 }
 
+void QtSerialPort::fetchReceived() {
+    if (!port_.isOpen()) return;
+#ifdef Q_OS_UNIX
+    int inSystem = 0;
+    if (ioctl(static_cast<int>(port_.handle()), FIONREAD, &inSystem) != 0 || inSystem <= 0) return;
+#endif
+    // Reads without waiting, as the event loop would have; the receive event comes from here.
+    port_.waitForReadyRead(0);
+}
+
 ByteString QtSerialPort::input() {
     if (!port_.isOpen()) return {};
     const QByteArray data = port_.readAll();

@@ -46,6 +46,7 @@ class QtSerialPort : public SerialPort {
 
     int32_t inBufferCount() const override;
     ByteString input() override;
+    void fetchReceived() override;
     int32_t outBufferCount() const override;
     void output(const ByteString& bytes) override;
 
