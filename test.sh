@@ -26,7 +26,7 @@ sanitized_and_fuzzed() {
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --test-dir build-asan --output-on-failure -j"$jobs" --timeout 600
     echo "== fuzz targets"
-    scripts/fuzz.sh "${KV7_FUZZ_SECONDS:-30}"
+    scripts/fuzz.sh "${KV7_FUZZ_SECONDS:-20}"
 }
 mkdir -p build
 side_log=build/sanitized-and-fuzzed.log
