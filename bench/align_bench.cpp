@@ -21,6 +21,7 @@
 
 #include "align/align_targets.h"
 #include "align/test_set_instrument.h"
+#include "app/console_align_radio.h"
 #include "app/program.h"
 #include "app/support/fake_messages.h"
 #include "app/support/fake_window.h"
@@ -149,7 +150,7 @@ struct PointFigure {
 bool alignPoint(Rig& rig, AlignPoint p, PointFigure& f, std::string& error) {
     Program& program = rig.program();
     f.point = p;
-    const int16_t line = AlignItemLine(p, program.controller().items());
+    const int16_t line = ConsoleLine(program.controller().items(), AlignItemOf(p));
     const std::optional<int64_t> reading = rig.readingMs(AlignQuantity(p));
     if (!reading) {
         error = std::string("cannot measure a reading for ") + AlignPointName(p);

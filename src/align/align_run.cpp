@@ -14,17 +14,16 @@ constexpr double kSecondFrequency = 1.00001;  // the TXF line's second frequency
 
 }  // namespace
 
-AlignRun::AlignRun(clsConsole& console, clsIndOp_RigKV7& controller, AlignInstrument& instrument,
-                   TickSource& ticks, MessageSink& messages)
-    : console_(console),
-      controller_(controller),
+AlignRun::AlignRun(AlignRadio& radio, AlignInstrument& instrument, TickSource& ticks,
+                   MessageSink& messages)
+    : radio_(radio),
       instrument_(instrument),
       ticks_(ticks),
       messages_(messages),
       alive_(std::make_shared<int>(0)) {}
 
 std::string AlignRun::whyNot() const {
-    if (!controller_.RigKV7Prop_EditEnabled()) {
+    if (!radio_.connected()) {
         return "Connect the radio first: alignment needs the console.";
     }
     if (!instrument_.ready()) {
@@ -36,7 +35,7 @@ std::string AlignRun::whyNot() const {
 bool AlignRun::start(const std::vector<AlignPoint>& points) {
     if (running() || points.empty()) return false;
     std::string why = whyNot();
-    if (why.empty() && controller_.procedureRunning()) {
+    if (why.empty() && radio_.procedureRunning()) {
         why = "A TXF procedure or BPF sweep is running: let it end before an alignment.";
     }
     for (AlignPoint p : points) {
@@ -71,15 +70,14 @@ void AlignRun::beginPoint() {
     putBack_.clear();
     choosing_ = false;
     search_.reset();
-    cur_.item = AlignItemLine(cur_.point, controller_.items());
-    cur_.channelItem = controller_.items().chNo;
+    cur_.item = AlignItemOf(cur_.point);
     rec_ = AlignmentRecord{};
     rec_.point = AlignPointName(cur_.point);
     rec_.measure = AlignMeasureOf(cur_.point);
     rec_.target = cur_.target.target;
     rec_.tolerance = cur_.target.tolerance;
     recOpen_ = true;
-    cur_.valueBefore = value_ = console_.Value(cur_.item);
+    cur_.valueBefore = value_ = radio_.value(cur_.item);
     rec_.valueBefore = rec_.valueAfter = cur_.valueBefore;
     chooseChannel();
 }
@@ -91,8 +89,8 @@ void AlignRun::chooseChannel() {
     std::optional<bool> low;
     if (cur_.point == AlignPoint::PowerHi) low = false;
     if (cur_.point == AlignPoint::PowerLo) low = true;
-    const int16_t now = console_.Value(cur_.channelItem);
-    const int16_t entry = controller_.transmittingChannel(low, now);
+    const int16_t now = radio_.value(AlignItem::Channel);
+    const int16_t entry = radio_.transmittingChannel(low, now);
     if (entry < 0) {
         return endPoint(Ending::Failed,
                         low ? std::string("no memory channel in use transmits with ") +
@@ -102,18 +100,18 @@ void AlignRun::chooseChannel() {
     if (entry == now) return askKeyUpForPoint();
     cur_.channelBefore = now;
     choosing_ = true;
-    send(cur_.channelItem, entry);
+    send(AlignItem::Channel, entry);
 }
 
 void AlignRun::askKeyUpForPoint() {
     choosing_ = false;
     if (cur_.point == AlignPoint::Txf) {
-        const std::optional<double> f = controller_.selectedTxFrequencyHz();
+        const std::optional<double> f = radio_.txFrequencyHz();
         if (!f) return endPoint(Ending::Failed, "the selected channel has no transmit frequency");
         cur_.channelHz = rec_.target = *f;
     }
     std::string target = text(rec_.target);
-    if (cur_.point == AlignPoint::Txf && !controller_.tcxoMode()) {
+    if (cur_.point == AlignPoint::Txf && !radio_.tcxo()) {
         target += ", then " + text(rec_.target * kSecondFrequency) + " (10 ppm up)";
     }
     std::string question = "Key the transmitter (PTT) and keep it keyed.\n\n" + rec_.point +
@@ -157,7 +155,7 @@ void AlignRun::cancel() {
 void AlignRun::beginStage(double target) {
     stageTarget_ = target;
     verifying_ = false;
-    search_.emplace(console_.Min(cur_.item), console_.Max(cur_.item), value_, target,
+    search_.emplace(radio_.min(cur_.item), radio_.max(cur_.item), value_, target,
                     cur_.target.tolerance, cur_.target.maxSteps);
 }
 
@@ -167,11 +165,11 @@ void AlignRun::setValue(int16_t v) {
     send(cur_.item, v);
 }
 
-void AlignRun::send(int16_t item, int16_t v) {
+void AlignRun::send(AlignItem item, int16_t v) {
     sendItem_ = item;
     value_ = v;
-    const int16_t now = console_.Value(item);
-    if (v != now) console_.UpDown(item, static_cast<int16_t>(v - now));
+    const int16_t now = radio_.value(item);
+    if (v != now) radio_.step(item, static_cast<int16_t>(v - now));
     step_ = Step::AwaitSent;
     since_ = ticks_.GetTickCount();
     progress(restoring_ ? "putting the value back" : "sending");
@@ -217,7 +215,7 @@ void AlignRun::carrierReading(const Reading& r) {
         step_ = Step::StartTxf;
     } else {
         sendItem_ = cur_.item;
-        value_ = console_.Value(cur_.item);
+        value_ = radio_.value(cur_.item);
         beginStage(cur_.target.target);
         step_ = Step::Settle;
     }
@@ -300,9 +298,9 @@ void AlignRun::searchDone() {
 void AlignRun::stagePassed() {
     if (cur_.point != AlignPoint::Txf) return pointEnded(true, {});
     noteTxfStep();
-    console_.EnterPushed(cur_.item);
+    radio_.confirm(cur_.item);
     sendItem_ = cur_.item;
-    if (cur_.stage == 0 && !controller_.tcxoMode()) {
+    if (cur_.stage == 0 && !radio_.tcxo()) {
         cur_.stage = 1;
         awaitStart_ = true;
         step_ = Step::AwaitSent;
@@ -348,11 +346,11 @@ void AlignRun::endPoint(Ending ending, const std::string& outcome) {
     putBack_.clear();
     if (ending == Ending::RadioLost) return restored();
     restoring_ = true;
-    const bool failed = ending != Ending::None && cur_.item >= 0;
+    const bool failed = ending != Ending::None;
     if (failed && cur_.point != AlignPoint::Txf) putBack_.push_back({cur_.item, cur_.valueBefore});
-    if (cur_.channelBefore) putBack_.push_back({cur_.channelItem, *cur_.channelBefore});
+    if (cur_.channelBefore) putBack_.push_back({AlignItem::Channel, *cur_.channelBefore});
     if (failed && cur_.point == AlignPoint::Txf && txfStarted_) {
-        controller_.restoreTxfTable();
+        radio_.restoreTxfTable();
         step_ = Step::AwaitRestored;
         since_ = ticks_.GetTickCount();
         progress("putting the TXF table back");
@@ -377,7 +375,7 @@ void AlignRun::restored() {
             line += " The radio may keep the last value sent: connect again and check it.";
         } else if (cur_.point == AlignPoint::Txf && txfStarted_) {
             line += " The TXF table is put back.";
-        } else if (cur_.item >= 0) {
+        } else {
             line += " The value is back at " + std::to_string(cur_.valueBefore) + ".";
         }
     }
@@ -418,7 +416,7 @@ void AlignRun::advance() {
 }
 
 bool AlignRun::runStep() {
-    const bool connected = controller_.RigKV7Prop_EditEnabled();
+    const bool connected = radio_.connected();
     if (!connected && step_ != Step::Idle && ending_ != Ending::RadioLost) {
         awaiting_ = false;
         endPoint(Ending::RadioLost,
@@ -439,7 +437,7 @@ bool AlignRun::runStep() {
             measure(Quantity::Power);
             return false;
         case Step::StartTxf:
-            console_.EnterPushed(cur_.item);
+            radio_.confirm(cur_.item);
             txfStarted_ = awaitStart_ = true;
             sendItem_ = cur_.item;
             step_ = Step::AwaitSent;
@@ -457,7 +455,7 @@ bool AlignRun::runStep() {
             measure(step_ == Step::CheckCarrier ? Quantity::Power : quantity());
             return false;
         case Step::AwaitTxfEnd:
-            if (controller_.procedureRunning() || !controller_.changesSent() || !lineIdle()) {
+            if (radio_.procedureRunning() || !radio_.changesSent()) {
                 return timedOut();
             }
             tableCheck_ = true;
@@ -466,7 +464,7 @@ bool AlignRun::runStep() {
             since_ = ticks_.GetTickCount();
             return true;
         case Step::AwaitRestored:
-            if (controller_.procedureRunning() || !controller_.changesSent() || !lineIdle()) {
+            if (radio_.procedureRunning() || !radio_.changesSent()) {
                 return timedOut();
             }
             nextPutBack();
@@ -479,11 +477,10 @@ bool AlignRun::runStep() {
 // once the procedure has written its window of the table for it.
 bool AlignRun::awaitSent() {
     const bool txf = cur_.point == AlignPoint::Txf && sendItem_ == cur_.item && !restoring_;
-    const int16_t now = console_.Value(sendItem_);
-    const bool sent = (txf ? controller_.txfTracking(now) && (awaitStart_ || now == value_) &&
-                                 controller_.txfSecondSetting() == (cur_.stage == 1)
-                           : controller_.changesSent() && now == value_) &&
-                      lineIdle();
+    const int16_t now = radio_.value(sendItem_);
+    const bool sent = txf ? radio_.txfTracking(now) && (awaitStart_ || now == value_) &&
+                                radio_.txfSecondSetting() == (cur_.stage == 1)
+                          : radio_.changesSent() && now == value_;
     if (!sent) return timedOut();
     if (restoring_) {
         nextPutBack();
@@ -545,7 +542,7 @@ void AlignRun::progress(const std::string& state, std::optional<double> reading)
     p.point = rec_.point;
     p.state = state;
     p.step = static_cast<int>(rec_.steps.size());
-    p.value = cur_.item >= 0 ? console_.Value(cur_.item) : value_;
+    p.value = radio_.value(cur_.item);
     p.reading = reading;
     p.measure = rec_.measure;
     p.target = search_ ? stageTarget_ : rec_.target;
@@ -556,7 +553,7 @@ void AlignRun::progress(const std::string& state, std::optional<double> reading)
 std::string AlignRun::reachText() const {
     std::string out;
     for (const AlignSearch::Probe& p : search_->probes()) {
-        if (p.value != console_.Min(cur_.item) && p.value != console_.Max(cur_.item) &&
+        if (p.value != radio_.min(cur_.item) && p.value != radio_.max(cur_.item) &&
             search_->outcome() == AlignSearch::Outcome::OutOfReach) {
             continue;
         }

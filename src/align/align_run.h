@@ -10,12 +10,11 @@
 #include <vector>
 
 #include "align/align_instrument.h"
+#include "align/align_radio.h"
 #include "align/align_search.h"
 #include "align/align_targets.h"
 #include "align/align_view.h"
-#include "console/console.h"
 #include "model/alignment_record.h"
-#include "model/operation_controller.h"
 #include "protocol/tick.h"
 #include "store/message_sink.h"
 
@@ -42,16 +41,13 @@ class AlignRun {
 
     using Recorder = std::function<void(const AlignmentRecord&)>;
 
-    AlignRun(clsConsole& console, clsIndOp_RigKV7& controller, AlignInstrument& instrument,
-             TickSource& ticks, MessageSink& messages);
+    AlignRun(AlignRadio& radio, AlignInstrument& instrument, TickSource& ticks,
+             MessageSink& messages);
 
     void setView(AlignView* view) { view_ = view; }
     // Every point's record, as it ends.
     void setRecorder(Recorder r) { recorder_ = std::move(r); }
     void setTargets(const AlignTargets& targets) { targets_ = targets; }
-    // Whether the port has put every byte written on the line; a command still in its transmit
-    // queue has not reached the radio. Always true when not set.
-    void setLineIdle(std::function<bool()> idle) { lineIdle_ = std::move(idle); }
     const AlignTargets& targets() const { return targets_; }
 
     // The points the technician may run now, and why none when that is so.
@@ -75,9 +71,8 @@ class AlignRun {
     struct Point {
         AlignPoint point = AlignPoint::PowerHi;
         AlignTarget target;
-        int16_t item = -1;
+        AlignItem item = AlignItem::PowerHi;
         int16_t valueBefore = 0;
-        int16_t channelItem = -1;              // "    CH No."
         std::optional<int16_t> channelBefore;  // the channel the run moved away from
         double channelHz = 0;
         int stage = 0;  // TXF: 0 at the first frequency, 1 at the second
@@ -90,7 +85,7 @@ class AlignRun {
     void askKeyUp(const std::string& text);
     void beginStage(double target);
     void setValue(int16_t v);
-    void send(int16_t item, int16_t v);
+    void send(AlignItem item, int16_t v);
     void nextPutBack();
     void measure(Quantity q);
     void onReading(const Reading& r);
@@ -109,7 +104,6 @@ class AlignRun {
     void advance();
     bool runStep();
     bool awaitSent();
-    bool lineIdle() const { return !lineIdle_ || lineIdle_(); }
     bool timedOut();
     bool pause();
     bool keyTimeOver() const;
@@ -120,15 +114,13 @@ class AlignRun {
     std::string text(double reading) const;
     std::string toleranceText() const;
 
-    clsConsole& console_;
-    clsIndOp_RigKV7& controller_;
+    AlignRadio& radio_;
     AlignInstrument& instrument_;
     TickSource& ticks_;
     MessageSink& messages_;
     AlignView* view_ = nullptr;
     Recorder recorder_;
     AlignTargets targets_;
-    std::function<bool()> lineIdle_;
 
     Step step_ = Step::Idle;
     std::deque<AlignPoint> queue_;
@@ -138,12 +130,12 @@ class AlignRun {
     double txfStepHz_ = 0;       // TXF: how far one step of the setting moves the carrier
     int16_t txfFirstValue_ = 0;  // TXF: the setting that gave the channel's own frequency
     AlignmentRecord rec_;
-    bool recOpen_ = false;                              // rec_ is not yet in the results
-    int16_t value_ = 0;                                 // the value being sent or read
-    int16_t sendItem_ = -1;                             // the item whose value is on its way
-    bool choosing_ = false;                             // the channel for the point is on its way
-    std::vector<std::pair<int16_t, int16_t>> putBack_;  // items and values still to restore
-    bool verifying_ = false;                            // the fresh reading at the best value
+    bool recOpen_ = false;                                // rec_ is not yet in the results
+    int16_t value_ = 0;                                   // the value being sent or read
+    AlignItem sendItem_ = AlignItem::PowerHi;             // the item whose value is on its way
+    bool choosing_ = false;                               // the channel for the point is on its way
+    std::vector<std::pair<AlignItem, int16_t>> putBack_;  // items and values still to restore
+    bool verifying_ = false;                              // the fresh reading at the best value
     bool tableCheck_ = false;  // TXF: the reading once the whole table is written
     bool awaitStart_ = false;  // TXF: the procedure puts its starting setting on the console
     bool txfStarted_ = false;  // TXF: the procedure has begun, so the table is put back

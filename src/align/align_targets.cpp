@@ -17,7 +17,7 @@ struct PointInfo {
     AlignPoint point;
     const char* section;  // upper-case, as the reader hands it over
     const char* name;
-    int16_t Kv7ItemIndex::*line;
+    AlignItem item;
     Quantity quantity;
     const char* unit;  // of Target= and Tolerance= in the file
     double scale;      // file unit to the program's unit
@@ -25,12 +25,12 @@ struct PointInfo {
 };
 
 constexpr PointInfo kInfo[] = {
-    {AlignPoint::PowerHi, "POWER(HI)", "Power(Hi)", &Kv7ItemIndex::powerHi, Quantity::Power, "W", 1,
+    {AlignPoint::PowerHi, "POWER(HI)", "Power(Hi)", AlignItem::PowerHi, Quantity::Power, "W", 1,
      100},
-    {AlignPoint::PowerLo, "POWER(LO)", "Power(LO)", &Kv7ItemIndex::powerLo, Quantity::Power, "W", 1,
+    {AlignPoint::PowerLo, "POWER(LO)", "Power(LO)", AlignItem::PowerLo, Quantity::Power, "W", 1,
      100},
-    {AlignPoint::Mod, "MOD", "MOD", &Kv7ItemIndex::mod, Quantity::Deviation, "kHz", 1e3, 25},
-    {AlignPoint::Txf, "TXF", "TXF", &Kv7ItemIndex::txf, Quantity::Frequency, "Hz", 1, 0},
+    {AlignPoint::Mod, "MOD", "MOD", AlignItem::Mod, Quantity::Deviation, "kHz", 1e3, 25},
+    {AlignPoint::Txf, "TXF", "TXF", AlignItem::Txf, Quantity::Frequency, "Hz", 1, 0},
 };
 
 const PointInfo& info(AlignPoint p) {
@@ -139,8 +139,8 @@ const char* AlignPointName(AlignPoint p) {
     return info(p).name;
 }
 
-int16_t AlignItemLine(AlignPoint p, const Kv7ItemIndex& items) {
-    return items.*info(p).line;
+AlignItem AlignItemOf(AlignPoint p) {
+    return info(p).item;
 }
 
 Quantity AlignQuantity(AlignPoint p) {

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "align/align_radio.h"
 #include "model/alignment_record.h"
-#include "model/kv7_items.h"
 #include "testset/test_set_profile.h"
 
 namespace kv7 {
@@ -42,8 +42,8 @@ AlignTargetsParse ParseAlignTargets(const std::string& text, const std::string& 
 
 // The section name ("Power(Hi)", "Power(LO)", "MOD", "TXF").
 const char* AlignPointName(AlignPoint p);
-// The console line of the point's item.
-int16_t AlignItemLine(AlignPoint p, const Kv7ItemIndex& items);
+// The point's item.
+AlignItem AlignItemOf(AlignPoint p);
 // What the test set measures for the point.
 Quantity AlignQuantity(AlignPoint p);
 // How the point's readings are shown.

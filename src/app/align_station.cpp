@@ -18,10 +18,10 @@ AlignStation::AlignStation(clsConsole& console, clsIndOp_RigKV7& controller,
                            MessageSink& messages, SessionRecord& record, std::string constFilePath)
     : messages_(messages),
       path_((std::filesystem::path(constFilePath).parent_path() / kFileName).string()),
+      radio_(console, controller, [&port] { return port.outBufferCount() == 0; }),
       instrument_(testSet.testSet(), testSet.monitor()),
-      run_(console, controller, instrument_, ticks, messages) {
+      run_(radio_, instrument_, ticks, messages) {
     run_.setRecorder([&record](const AlignmentRecord& r) { record.alignmentDone(r); });
-    run_.setLineIdle([&port] { return port.outBufferCount() == 0; });
 }
 
 void AlignStation::load() {

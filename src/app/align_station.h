@@ -3,6 +3,7 @@
 
 #include "align/align_run.h"
 #include "align/test_set_instrument.h"
+#include "app/console_align_radio.h"
 #include "app/test_set_station.h"
 #include "model/session_record.h"
 #include "serial/serial_port.h"
@@ -32,6 +33,7 @@ class AlignStation {
     MessageSink& messages_;
     std::string path_;
     std::string fault_;
+    ConsoleAlignRadio radio_;
     TestSetInstrument instrument_;
     AlignRun run_;
 };
