@@ -64,11 +64,11 @@ void AlignRun::beginPoint() {
     queue_.pop_front();
     cur_.target = *targets_.of(cur_.point);
     ending_ = Ending::None;
-    restoring_ = pausing_ = verifying_ = tableCheck_ = awaitStart_ = txfStarted_ = false;
+    aim_ = Aim::Search;
+    txfStarted_ = false;
     txfStepHz_ = 0;
     txfFirstValue_ = 0;
     putBack_.clear();
-    choosing_ = false;
     search_.reset();
     cur_.item = AlignItemOf(cur_.point);
     rec_ = AlignmentRecord{};
@@ -99,12 +99,11 @@ void AlignRun::chooseChannel() {
     }
     if (entry == now) return askKeyUpForPoint();
     cur_.channelBefore = now;
-    choosing_ = true;
     send(AlignItem::Channel, entry);
+    enter(State::AwaitChannel);
 }
 
 void AlignRun::askKeyUpForPoint() {
-    choosing_ = false;
     if (cur_.point == AlignPoint::Txf) {
         const std::optional<double> f = radio_.txFrequencyHz();
         if (!f) return endPoint(Ending::Failed, "the selected channel has no transmit frequency");
@@ -117,13 +116,13 @@ void AlignRun::askKeyUpForPoint() {
     std::string question = "Key the transmitter (PTT) and keep it keyed.\n\n" + rec_.point +
                            ": target " + target + " within " + toleranceText() + ".";
     if (!cur_.target.note.empty()) question += "\n" + cur_.target.note;
-    askKeyUp(question);
+    askKeyUp(question, State::AskKeyUp);
 }
 
-void AlignRun::askKeyUp(const std::string& text) {
-    step_ = Step::AskKeyUp;
-    since_ = ticks_.GetTickCount();
-    progress(pausing_ ? "paused: release and key again" : "key the transmitter");
+void AlignRun::askKeyUp(const std::string& text, State question) {
+    enter(question);
+    progress(question == State::AskResume ? "paused: release and key again"
+                                          : "key the transmitter");
     if (view_ != nullptr) {
         view_->askKeyUp(text);
     } else {
@@ -132,10 +131,9 @@ void AlignRun::askKeyUp(const std::string& text) {
 }
 
 void AlignRun::answer(bool ok) {
-    if (step_ != Step::AskKeyUp) return;
+    if (state_ != State::AskKeyUp && state_ != State::AskResume) return;
     if (!ok) return endPoint(Ending::Cancelled, "cancelled by the technician");
-    step_ = Step::AwaitCarrier;
-    since_ = ticks_.GetTickCount();
+    enter(state_ == State::AskResume ? State::AwaitResume : State::AwaitCarrier);
     progress("waiting for the carrier");
     dirty_ = true;
     advance();
@@ -143,7 +141,7 @@ void AlignRun::answer(bool ok) {
 
 void AlignRun::cancel() {
     if (!running()) return;
-    if (restoring_) {
+    if (state_ == State::AwaitTableBack || state_ == State::AwaitPutBack) {
         queue_.clear();  // the point's ending stands; no further point starts
         return;
     }
@@ -154,7 +152,7 @@ void AlignRun::cancel() {
 
 void AlignRun::beginStage(double target) {
     stageTarget_ = target;
-    verifying_ = false;
+    aim_ = Aim::Search;
     search_.emplace(radio_.min(cur_.item), radio_.max(cur_.item), value_, target,
                     cur_.target.tolerance, cur_.target.maxSteps);
 }
@@ -163,6 +161,8 @@ void AlignRun::beginStage(double target) {
 // monitoring cycle with the item's pause.
 void AlignRun::setValue(int16_t v) {
     send(cur_.item, v);
+    enter(State::AwaitValue);
+    progress("sending");
 }
 
 void AlignRun::send(AlignItem item, int16_t v) {
@@ -170,9 +170,11 @@ void AlignRun::send(AlignItem item, int16_t v) {
     value_ = v;
     const int16_t now = radio_.value(item);
     if (v != now) radio_.step(item, static_cast<int16_t>(v - now));
-    step_ = Step::AwaitSent;
+}
+
+void AlignRun::enter(State s) {
+    state_ = s;
     since_ = ticks_.GetTickCount();
-    progress(restoring_ ? "putting the value back" : "sending");
 }
 
 void AlignRun::measure(Quantity q) {
@@ -189,35 +191,34 @@ void AlignRun::measure(Quantity q) {
 }
 
 void AlignRun::onReading(const Reading& r) {
-    switch (step_) {
-        case Step::AwaitCarrier: return carrierReading(r);
-        case Step::CheckCarrier:
+    switch (state_) {
+        case State::AwaitCarrier: return carrierReading(r, false);
+        case State::AwaitResume: return carrierReading(r, true);
+        case State::CheckCarrier:
             if (!r.valid) return testSetFault(r);
             if (r.value < instrument_.carrierW()) return carrierLost(r.value);
-            step_ = Step::Measure;
+            state_ = State::Measure;
             return;
-        case Step::Measure: return pointReading(r);
+        case State::Measure: return pointReading(r);
         default: return;
     }
 }
 
-void AlignRun::carrierReading(const Reading& r) {
+void AlignRun::carrierReading(const Reading& r, bool resume) {
     if (!r.valid && !instrument_.ready()) {
         return endPoint(Ending::TestSetFault, "the test set failed: " + instrument_.fault());
     }
     if (!r.valid || r.value < instrument_.carrierW()) return;  // asked again on the next tick
     keyedAt_ = ticks_.GetTickCount();
     since_ = keyedAt_;
-    if (pausing_) {
-        pausing_ = false;
-        step_ = Step::Settle;
+    if (resume) {
+        state_ = State::Settle;
     } else if (cur_.point == AlignPoint::Txf) {
-        step_ = Step::StartTxf;
+        state_ = State::StartTxf;
     } else {
-        sendItem_ = cur_.item;
         value_ = radio_.value(cur_.item);
         beginStage(cur_.target.target);
-        step_ = Step::Settle;
+        state_ = State::Settle;
     }
 }
 
@@ -236,8 +237,8 @@ void AlignRun::pointReading(const Reading& r) {
     if (quantity() == Quantity::Power && r.value < instrument_.carrierW()) {
         return carrierLost(r.value);
     }
-    progress(verifying_ ? "checking" : "searching", r.value);
-    if (tableCheck_) {
+    progress(aim_ == Aim::Search ? "searching" : "checking", r.value);
+    if (aim_ == Aim::TableCheck) {
         rec_.readingAfter = r.value;
         // The table reproduces the first setting only to its own rounding (the interpolation
         // between its bands): up to two steps of the setting beyond the tolerance are its part.
@@ -247,7 +248,7 @@ void AlignRun::pointReading(const Reading& r) {
                                      : "with the table written the radio sends " + text(r.value) +
                                            ", not " + text(cur_.channelHz));
     }
-    if (verifying_) {
+    if (aim_ == Aim::Verdict) {
         if (cur_.point != AlignPoint::Txf || cur_.stage == 0) {
             rec_.valueAfter = value_;
             rec_.readingAfter = r.value;
@@ -271,10 +272,10 @@ void AlignRun::searchDone() {
     switch (search_->outcome()) {
         case AlignSearch::Outcome::Converged:
         case AlignSearch::Outcome::StepsUsed: {
-            verifying_ = true;
+            aim_ = Aim::Verdict;
             const int16_t best = search_->best().value;
             if (best == value_) {
-                step_ = Step::Measure;  // a fresh reading at the same value
+                state_ = State::Measure;  // a fresh reading at the same value
             } else {
                 setValue(best);
             }
@@ -299,15 +300,12 @@ void AlignRun::stagePassed() {
     if (cur_.point != AlignPoint::Txf) return pointEnded(true, {});
     noteTxfStep();
     radio_.confirm(cur_.item);
-    sendItem_ = cur_.item;
     if (cur_.stage == 0 && !radio_.tcxo()) {
         cur_.stage = 1;
-        awaitStart_ = true;
-        step_ = Step::AwaitSent;
+        enter(State::AwaitTxfStart);
     } else {
-        step_ = Step::AwaitTxfEnd;
+        enter(State::AwaitTxfEnd);
     }
-    since_ = ticks_.GetTickCount();
     progress("confirming");
 }
 
@@ -345,14 +343,12 @@ void AlignRun::endPoint(Ending ending, const std::string& outcome) {
     record(false, outcome);
     putBack_.clear();
     if (ending == Ending::RadioLost) return restored();
-    restoring_ = true;
     const bool failed = ending != Ending::None;
     if (failed && cur_.point != AlignPoint::Txf) putBack_.push_back({cur_.item, cur_.valueBefore});
     if (cur_.channelBefore) putBack_.push_back({AlignItem::Channel, *cur_.channelBefore});
     if (failed && cur_.point == AlignPoint::Txf && txfStarted_) {
         radio_.restoreTxfTable();
-        step_ = Step::AwaitRestored;
-        since_ = ticks_.GetTickCount();
+        enter(State::AwaitTableBack);
         progress("putting the TXF table back");
         return;
     }
@@ -365,6 +361,8 @@ void AlignRun::nextPutBack() {
     const auto [item, value] = putBack_.front();
     putBack_.erase(putBack_.begin());
     send(item, value);
+    enter(State::AwaitPutBack);
+    progress("putting the value back");
 }
 
 void AlignRun::restored() {
@@ -387,7 +385,7 @@ void AlignRun::restored() {
 }
 
 void AlignRun::finishRun() {
-    step_ = Step::Idle;
+    state_ = State::Idle;
     instrument_.setRunActive(false);
     std::string text = "Alignment against the test set:";
     for (const std::string& l : summary_) text += "\n" + l;
@@ -416,89 +414,102 @@ void AlignRun::advance() {
 }
 
 bool AlignRun::runStep() {
-    const bool connected = radio_.connected();
-    if (!connected && step_ != Step::Idle && ending_ != Ending::RadioLost) {
+    if (!radio_.connected() && ending_ != Ending::RadioLost) {
         awaiting_ = false;
         endPoint(Ending::RadioLost,
                  "the monitoring cycle stopped during the run (a communication "
                  "error, Connect or Disp para)");
         return true;
     }
-    switch (step_) {
-        case Step::Idle:
-        case Step::AskKeyUp: return false;
-        case Step::AwaitCarrier:
-            if (awaiting_) return false;
-            if (elapsed(since_) > kCarrierWaitMs) {
-                endPoint(Ending::CarrierLost, "the test set saw no carrier within " +
-                                                  std::to_string(kCarrierWaitMs / 1000) + " s");
-                return true;
-            }
-            measure(Quantity::Power);
-            return false;
-        case Step::StartTxf:
+    switch (state_) {
+        case State::Idle:
+        case State::AskKeyUp:
+        case State::AskResume: return false;
+        case State::AwaitCarrier:
+        case State::AwaitResume: return awaitCarrier();
+        case State::AwaitChannel: return awaitChannel();
+        case State::StartTxf:
             radio_.confirm(cur_.item);
-            txfStarted_ = awaitStart_ = true;
-            sendItem_ = cur_.item;
-            step_ = Step::AwaitSent;
-            since_ = ticks_.GetTickCount();
+            txfStarted_ = true;
+            enter(State::AwaitTxfStart);
             return true;
-        case Step::AwaitSent: return awaitSent();
-        case Step::Settle:
+        case State::AwaitTxfStart: return awaitTxfStart();
+        case State::AwaitValue: return awaitValue();
+        case State::Settle:
             if (elapsed(since_) < instrument_.settleMs(quantity())) return false;
             if (keyTimeOver()) return pause();
-            step_ = quantity() == Quantity::Power ? Step::Measure : Step::CheckCarrier;
+            state_ = quantity() == Quantity::Power ? State::Measure : State::CheckCarrier;
             return true;
-        case Step::CheckCarrier:
-        case Step::Measure:
+        case State::CheckCarrier:
+        case State::Measure:
             if (awaiting_) return false;
-            measure(step_ == Step::CheckCarrier ? Quantity::Power : quantity());
+            measure(state_ == State::CheckCarrier ? Quantity::Power : quantity());
             return false;
-        case Step::AwaitTxfEnd:
-            if (radio_.procedureRunning() || !radio_.changesSent()) {
-                return timedOut();
-            }
-            tableCheck_ = true;
+        case State::AwaitTxfEnd:
+            if (radio_.procedureRunning() || !radio_.changesSent()) return timedOut();
+            aim_ = Aim::TableCheck;
             stageTarget_ = cur_.channelHz;
-            step_ = Step::Settle;
-            since_ = ticks_.GetTickCount();
+            enter(State::Settle);
             return true;
-        case Step::AwaitRestored:
-            if (radio_.procedureRunning() || !radio_.changesSent()) {
-                return timedOut();
-            }
+        case State::AwaitTableBack:
+            if (radio_.procedureRunning() || !radio_.changesSent()) return timedOut();
             nextPutBack();
             return true;
+        case State::AwaitPutBack: return awaitPutBack();
     }
     return false;
 }
 
+bool AlignRun::awaitCarrier() {
+    if (awaiting_) return false;
+    if (elapsed(since_) > kCarrierWaitMs) {
+        endPoint(Ending::CarrierLost, "the test set saw no carrier within " +
+                                          std::to_string(kCarrierWaitMs / 1000) + " s");
+        return true;
+    }
+    measure(Quantity::Power);
+    return false;
+}
+
+// The channel for the point is on the radio once the cycle has sent it.
+bool AlignRun::awaitChannel() {
+    if (!radio_.changesSent() || radio_.value(AlignItem::Channel) != value_) return timedOut();
+    askKeyUpForPoint();
+    return true;
+}
+
+// TXF: the procedure has put its starting setting for the stage on the radio, its window of the
+// table written.
+bool AlignRun::awaitTxfStart() {
+    const int16_t now = radio_.value(cur_.item);
+    if (!radio_.txfTracking(now) || radio_.txfSecondSetting() != (cur_.stage == 1)) {
+        return timedOut();
+    }
+    value_ = now;
+    if (cur_.stage == 0) rec_.valueBefore = cur_.valueBefore = now;
+    beginStage(cur_.stage == 0 ? cur_.channelHz : cur_.channelHz * kSecondFrequency);
+    enter(State::Settle);
+    progress("settling");
+    return true;
+}
+
 // The value has reached the radio once the cycle has sent it and let its pause pass; for TXF
 // once the procedure has written its window of the table for it.
-bool AlignRun::awaitSent() {
-    const bool txf = cur_.point == AlignPoint::Txf && sendItem_ == cur_.item && !restoring_;
-    const int16_t now = radio_.value(sendItem_);
-    const bool sent = txf ? radio_.txfTracking(now) && (awaitStart_ || now == value_) &&
+bool AlignRun::awaitValue() {
+    const int16_t now = radio_.value(cur_.item);
+    const bool sent = cur_.point == AlignPoint::Txf
+                          ? radio_.txfTracking(now) && now == value_ &&
                                 radio_.txfSecondSetting() == (cur_.stage == 1)
                           : radio_.changesSent() && now == value_;
     if (!sent) return timedOut();
-    if (restoring_) {
-        nextPutBack();
-        return true;
-    }
-    if (choosing_) {
-        askKeyUpForPoint();
-        return true;
-    }
-    if (awaitStart_) {
-        awaitStart_ = false;
-        value_ = now;
-        if (cur_.stage == 0) rec_.valueBefore = cur_.valueBefore = now;
-        beginStage(cur_.stage == 0 ? cur_.channelHz : cur_.channelHz * kSecondFrequency);
-    }
-    step_ = Step::Settle;
-    since_ = ticks_.GetTickCount();
+    enter(State::Settle);
     progress("settling");
+    return true;
+}
+
+bool AlignRun::awaitPutBack() {
+    if (!radio_.changesSent() || radio_.value(sendItem_) != value_) return timedOut();
+    nextPutBack();
     return true;
 }
 
@@ -511,13 +522,13 @@ bool AlignRun::timedOut() {
 }
 
 bool AlignRun::pause() {
-    pausing_ = true;
     askKeyUp("The transmitter has been keyed for " + std::to_string(cur_.target.maxKeyTimeS) +
-             " s (MaxKeyTime of " + rec_.point +
-             "): the run pauses.\n\nRelease PTT and let the radio rest. Then key the "
-             "transmitter (PTT) and keep it keyed, and press OK to go on; Cancel ends the run "
-             "and puts " +
-             rec_.point + " back.");
+                 " s (MaxKeyTime of " + rec_.point +
+                 "): the run pauses.\n\nRelease PTT and let the radio rest. Then key the "
+                 "transmitter (PTT) and keep it keyed, and press OK to go on; Cancel ends the run "
+                 "and puts " +
+                 rec_.point + " back.",
+             State::AskResume);
     return false;
 }
 

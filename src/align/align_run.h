@@ -26,17 +26,29 @@ namespace kv7 {
 // own steps, so nothing new goes on the radio's line. A run that ends early puts the item back.
 class AlignRun {
   public:
-    enum class Step {
+    // Where a run stands: each state waits for one thing.
+    enum class State {
         Idle,
-        AskKeyUp,       // waiting for OK on "Key the transmitter"
-        AwaitCarrier,   // reading power until the test set sees the carrier
-        StartTxf,       // Enter on the TXF line: the procedure begins
-        AwaitSent,      // the cycle sends the value (TXF: writes its window of the table)
-        Settle,         // the profile's settling time after the change
-        CheckCarrier,   // a power reading before a reading of deviation or frequency
-        Measure,        // the point's reading
-        AwaitTxfEnd,    // after the last Enter: the table is written and the procedure ends
-        AwaitRestored,  // the value (TXF: the table) goes back to what it was
+        AwaitChannel,    // the channel the point transmits on is on its way to the radio
+        AskKeyUp,        // waiting for OK on "Key the transmitter"
+        AwaitCarrier,    // reading power until the test set sees the carrier
+        StartTxf,        // Enter on the TXF line: the procedure begins
+        AwaitTxfStart,   // the procedure puts its starting setting on the radio
+        AwaitValue,      // the cycle sends the value (TXF: writes its window of the table)
+        Settle,          // the profile's settling time after the change
+        CheckCarrier,    // a power reading before a reading of deviation or frequency
+        Measure,         // the reading the aim asks for
+        AwaitTxfEnd,     // after the last Enter: the table is written and the procedure ends
+        AskResume,       // MaxKeyTime: waiting for OK on "release, rest, key again"
+        AwaitResume,     // reading power until the carrier is back after the pause
+        AwaitTableBack,  // TXF: the table as it was before the run is written back
+        AwaitPutBack,    // the item and the channel go back to their values before the run
+    };
+    // What the point's next reading is for.
+    enum class Aim {
+        Search,      // a step of the search
+        Verdict,     // the fresh reading at the value the search found best
+        TableCheck,  // TXF: the carrier once the whole table is written
     };
 
     using Recorder = std::function<void(const AlignmentRecord&)>;
@@ -55,8 +67,8 @@ class AlignRun {
     std::string whyNot() const;
     // Starts the points in order; false (with the message shown) when it cannot.
     bool start(const std::vector<AlignPoint>& points);
-    bool running() const { return step_ != Step::Idle; }
-    Step step() const { return step_; }
+    bool running() const { return state_ != State::Idle; }
+    State state() const { return state_; }
     // The answer to the key-up question.
     void answer(bool ok);
     // Cancel, Esc or the window closing: the item goes back to its value before the run.
@@ -82,14 +94,14 @@ class AlignRun {
     void beginPoint();
     void chooseChannel();
     void askKeyUpForPoint();
-    void askKeyUp(const std::string& text);
+    void askKeyUp(const std::string& text, State question);
     void beginStage(double target);
     void setValue(int16_t v);
     void send(AlignItem item, int16_t v);
     void nextPutBack();
     void measure(Quantity q);
     void onReading(const Reading& r);
-    void carrierReading(const Reading& r);
+    void carrierReading(const Reading& r, bool resume);
     void carrierLost(double watts);
     void testSetFault(const Reading& r);
     void pointReading(const Reading& r);
@@ -103,7 +115,12 @@ class AlignRun {
     void finishRun();
     void advance();
     bool runStep();
-    bool awaitSent();
+    bool awaitChannel();
+    bool awaitTxfStart();
+    bool awaitValue();
+    bool awaitPutBack();
+    bool awaitCarrier();
+    void enter(State s);
     bool timedOut();
     bool pause();
     bool keyTimeOver() const;
@@ -122,7 +139,8 @@ class AlignRun {
     Recorder recorder_;
     AlignTargets targets_;
 
-    Step step_ = Step::Idle;
+    State state_ = State::Idle;
+    Aim aim_ = Aim::Search;
     std::deque<AlignPoint> queue_;
     Point cur_;
     std::optional<AlignSearch> search_;
@@ -133,14 +151,8 @@ class AlignRun {
     bool recOpen_ = false;                                // rec_ is not yet in the results
     int16_t value_ = 0;                                   // the value being sent or read
     AlignItem sendItem_ = AlignItem::PowerHi;             // the item whose value is on its way
-    bool choosing_ = false;                               // the channel for the point is on its way
     std::vector<std::pair<AlignItem, int16_t>> putBack_;  // items and values still to restore
-    bool verifying_ = false;                              // the fresh reading at the best value
-    bool tableCheck_ = false;  // TXF: the reading once the whole table is written
-    bool awaitStart_ = false;  // TXF: the procedure puts its starting setting on the console
     bool txfStarted_ = false;  // TXF: the procedure has begun, so the table is put back
-    bool pausing_ = false;     // the key-up question after MaxKeyTime
-    bool restoring_ = false;
     Ending ending_ = Ending::None;
     std::string outcome_;
     int32_t since_ = 0;     // when the present step began
