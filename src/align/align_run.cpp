@@ -8,9 +8,8 @@ namespace kv7 {
 
 namespace {
 
-constexpr int32_t kCarrierWaitMs = 15000;     // for the test set to see the carrier after OK
-constexpr int32_t kSendWaitMs = 15000;        // for the cycle to send a value (a few 100 ms)
-constexpr double kSecondFrequency = 1.00001;  // the TXF line's second frequency: 10 ppm up
+constexpr int32_t kCarrierWaitMs = 15000;  // for the test set to see the carrier after OK
+constexpr int32_t kSendWaitMs = 15000;     // for the cycle to send a value (a few 100 ms)
 
 }  // namespace
 
@@ -65,9 +64,7 @@ void AlignRun::beginPoint() {
     cur_.target = *targets_.of(cur_.point);
     ending_ = Ending::None;
     aim_ = Aim::Search;
-    txfStarted_ = false;
-    txfStepHz_ = 0;
-    txfFirstValue_ = 0;
+    kind_ = MakePointRun(cur_.point, cur_.target);
     putBack_.clear();
     search_.reset();
     cur_.item = AlignItemOf(cur_.point);
@@ -104,17 +101,11 @@ void AlignRun::chooseChannel() {
 }
 
 void AlignRun::askKeyUpForPoint() {
-    if (cur_.point == AlignPoint::Txf) {
-        const std::optional<double> f = radio_.txFrequencyHz();
-        if (!f) return endPoint(Ending::Failed, "the selected channel has no transmit frequency");
-        cur_.channelHz = rec_.target = *f;
-    }
-    std::string target = text(rec_.target);
-    if (cur_.point == AlignPoint::Txf && !radio_.tcxo()) {
-        target += ", then " + text(rec_.target * kSecondFrequency) + " (10 ppm up)";
-    }
+    std::string why;
+    if (!kind_->prepare(radio_, rec_.target, why)) return endPoint(Ending::Failed, why);
     std::string question = "Key the transmitter (PTT) and keep it keyed.\n\n" + rec_.point +
-                           ": target " + target + " within " + toleranceText() + ".";
+                           ": target " + kind_->targetText(radio_, rec_.target) + " within " +
+                           toleranceText() + ".";
     if (!cur_.target.note.empty()) question += "\n" + cur_.target.note;
     askKeyUp(question, State::AskKeyUp);
 }
@@ -181,13 +172,14 @@ void AlignRun::measure(Quantity q) {
     awaiting_ = true;
     const unsigned id = ++reading_;
     const std::weak_ptr<int> alive = alive_;
-    instrument_.measure(q, cur_.channelHz, [this, id, alive](const Reading& r) {
-        if (alive.expired() || id != reading_ || !awaiting_) return;
-        awaiting_ = false;
-        onReading(r);
-        dirty_ = true;
-        advance();
-    });
+    instrument_.measure(q, cur_.point == AlignPoint::Txf ? rec_.target : 0,
+                        [this, id, alive](const Reading& r) {
+                            if (alive.expired() || id != reading_ || !awaiting_) return;
+                            awaiting_ = false;
+                            onReading(r);
+                            dirty_ = true;
+                            advance();
+                        });
 }
 
 void AlignRun::onReading(const Reading& r) {
@@ -211,15 +203,7 @@ void AlignRun::carrierReading(const Reading& r, bool resume) {
     if (!r.valid || r.value < instrument_.carrierW()) return;  // asked again on the next tick
     keyedAt_ = ticks_.GetTickCount();
     since_ = keyedAt_;
-    if (resume) {
-        state_ = State::Settle;
-    } else if (cur_.point == AlignPoint::Txf) {
-        state_ = State::StartTxf;
-    } else {
-        value_ = radio_.value(cur_.item);
-        beginStage(cur_.target.target);
-        state_ = State::Settle;
-    }
+    state_ = resume ? State::Settle : State::StartPoint;
 }
 
 void AlignRun::testSetFault(const Reading& r) {
@@ -240,16 +224,13 @@ void AlignRun::pointReading(const Reading& r) {
     progress(aim_ == Aim::Search ? "searching" : "checking", r.value);
     if (aim_ == Aim::TableCheck) {
         rec_.readingAfter = r.value;
-        // The table reproduces the first setting only to its own rounding (the interpolation
-        // between its bands): up to two steps of the setting beyond the tolerance are its part.
-        const double allowed = cur_.target.tolerance + 2 * txfStepHz_;
-        const bool pass = std::fabs(r.value - cur_.channelHz) <= allowed;
+        const bool pass = std::fabs(r.value - rec_.target) <= kind_->tableWindow();
         return pointEnded(pass, pass ? std::string()
                                      : "with the table written the radio sends " + text(r.value) +
-                                           ", not " + text(cur_.channelHz));
+                                           ", not " + text(rec_.target));
     }
     if (aim_ == Aim::Verdict) {
-        if (cur_.point != AlignPoint::Txf || cur_.stage == 0) {
+        if (kind_->firstStage()) {
             rec_.valueAfter = value_;
             rec_.readingAfter = r.value;
         }
@@ -294,31 +275,15 @@ void AlignRun::searchDone() {
     }
 }
 
-// A TXF frequency is confirmed with Enter on its line, as the technician would; any other point
-// is done.
+// A point may have more to do once a verdict passed: TXF confirms each frequency with Enter on
+// its line, as the technician would, and has its whole table written and checked.
 void AlignRun::stagePassed() {
-    if (cur_.point != AlignPoint::Txf) return pointEnded(true, {});
-    noteTxfStep();
-    radio_.confirm(cur_.item);
-    if (cur_.stage == 0 && !radio_.tcxo()) {
-        cur_.stage = 1;
-        enter(State::AwaitTxfStart);
-    } else {
-        enter(State::AwaitTxfEnd);
+    switch (kind_->passed(radio_, value_, *search_)) {
+        case PointRun::Next::Done: return pointEnded(true, {});
+        case PointRun::Next::AwaitStart: enter(State::AwaitTxfStart); break;
+        case PointRun::Next::AwaitTable: enter(State::AwaitTxfEnd); break;
     }
     progress("confirming");
-}
-
-// A search that hit the frequency with its first probe learnt nothing of the step; the two
-// settings 10 ppm apart tell it in any case.
-void AlignRun::noteTxfStep() {
-    txfStepHz_ = std::max(txfStepHz_, search_->perStep());
-    if (cur_.stage == 0) {
-        txfFirstValue_ = value_;
-    } else if (value_ != txfFirstValue_) {
-        const double span = std::fabs(stageTarget_ - cur_.channelHz);
-        txfStepHz_ = std::max(txfStepHz_, span / std::abs(value_ - txfFirstValue_));
-    }
 }
 
 void AlignRun::pointEnded(bool passed, const std::string& outcome) {
@@ -344,10 +309,9 @@ void AlignRun::endPoint(Ending ending, const std::string& outcome) {
     putBack_.clear();
     if (ending == Ending::RadioLost) return restored();
     const bool failed = ending != Ending::None;
-    if (failed && cur_.point != AlignPoint::Txf) putBack_.push_back({cur_.item, cur_.valueBefore});
+    if (failed && kind_->valueGoesBack()) putBack_.push_back({cur_.item, cur_.valueBefore});
     if (cur_.channelBefore) putBack_.push_back({AlignItem::Channel, *cur_.channelBefore});
-    if (failed && cur_.point == AlignPoint::Txf && txfStarted_) {
-        radio_.restoreTxfTable();
+    if (failed && kind_->putBackOwn(radio_)) {
         enter(State::AwaitTableBack);
         progress("putting the TXF table back");
         return;
@@ -371,10 +335,8 @@ void AlignRun::restored() {
         line = rec_.point + ": FAIL, " + outcome_ + ".";
         if (ending_ == Ending::RadioLost) {
             line += " The radio may keep the last value sent: connect again and check it.";
-        } else if (cur_.point == AlignPoint::Txf && txfStarted_) {
-            line += " The TXF table is put back.";
         } else {
-            line += " The value is back at " + std::to_string(cur_.valueBefore) + ".";
+            line += " " + kind_->backText(cur_.valueBefore);
         }
     }
     summary_.push_back(line);
@@ -428,10 +390,14 @@ bool AlignRun::runStep() {
         case State::AwaitCarrier:
         case State::AwaitResume: return awaitCarrier();
         case State::AwaitChannel: return awaitChannel();
-        case State::StartTxf:
-            radio_.confirm(cur_.item);
-            txfStarted_ = true;
-            enter(State::AwaitTxfStart);
+        case State::StartPoint:
+            if (kind_->start(radio_)) {
+                enter(State::AwaitTxfStart);
+                return true;
+            }
+            value_ = radio_.value(cur_.item);
+            beginStage(kind_->stageTarget(rec_.target));
+            state_ = State::Settle;
             return true;
         case State::AwaitTxfStart: return awaitTxfStart();
         case State::AwaitValue: return awaitValue();
@@ -448,7 +414,7 @@ bool AlignRun::runStep() {
         case State::AwaitTxfEnd:
             if (radio_.procedureRunning() || !radio_.changesSent()) return timedOut();
             aim_ = Aim::TableCheck;
-            stageTarget_ = cur_.channelHz;
+            stageTarget_ = rec_.target;
             enter(State::Settle);
             return true;
         case State::AwaitTableBack:
@@ -481,13 +447,11 @@ bool AlignRun::awaitChannel() {
 // TXF: the procedure has put its starting setting for the stage on the radio, its window of the
 // table written.
 bool AlignRun::awaitTxfStart() {
-    const int16_t now = radio_.value(cur_.item);
-    if (!radio_.txfTracking(now) || radio_.txfSecondSetting() != (cur_.stage == 1)) {
-        return timedOut();
-    }
-    value_ = now;
-    if (cur_.stage == 0) rec_.valueBefore = cur_.valueBefore = now;
-    beginStage(cur_.stage == 0 ? cur_.channelHz : cur_.channelHz * kSecondFrequency);
+    const std::optional<int16_t> now = kind_->started(radio_);
+    if (!now) return timedOut();
+    value_ = *now;
+    if (kind_->firstStage()) rec_.valueBefore = cur_.valueBefore = *now;
+    beginStage(kind_->stageTarget(rec_.target));
     enter(State::Settle);
     progress("settling");
     return true;
@@ -496,12 +460,7 @@ bool AlignRun::awaitTxfStart() {
 // The value has reached the radio once the cycle has sent it and let its pause pass; for TXF
 // once the procedure has written its window of the table for it.
 bool AlignRun::awaitValue() {
-    const int16_t now = radio_.value(cur_.item);
-    const bool sent = cur_.point == AlignPoint::Txf
-                          ? radio_.txfTracking(now) && now == value_ &&
-                                radio_.txfSecondSetting() == (cur_.stage == 1)
-                          : radio_.changesSent() && now == value_;
-    if (!sent) return timedOut();
+    if (!kind_->holds(radio_, value_)) return timedOut();
     enter(State::Settle);
     progress("settling");
     return true;

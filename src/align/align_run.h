@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "align/align_instrument.h"
+#include "align/align_point_run.h"
 #include "align/align_radio.h"
 #include "align/align_search.h"
 #include "align/align_targets.h"
@@ -32,7 +33,7 @@ class AlignRun {
         AwaitChannel,    // the channel the point transmits on is on its way to the radio
         AskKeyUp,        // waiting for OK on "Key the transmitter"
         AwaitCarrier,    // reading power until the test set sees the carrier
-        StartTxf,        // Enter on the TXF line: the procedure begins
+        StartPoint,      // the carrier is there: the search starts (TXF: Enter starts it)
         AwaitTxfStart,   // the procedure puts its starting setting on the radio
         AwaitValue,      // the cycle sends the value (TXF: writes its window of the table)
         Settle,          // the profile's settling time after the change
@@ -86,8 +87,6 @@ class AlignRun {
         AlignItem item = AlignItem::PowerHi;
         int16_t valueBefore = 0;
         std::optional<int16_t> channelBefore;  // the channel the run moved away from
-        double channelHz = 0;
-        int stage = 0;  // TXF: 0 at the first frequency, 1 at the second
     };
     enum class Ending { None, Failed, Cancelled, CarrierLost, TestSetFault, RadioLost };
 
@@ -107,7 +106,6 @@ class AlignRun {
     void pointReading(const Reading& r);
     void searchDone();
     void stagePassed();
-    void noteTxfStep();
     void pointEnded(bool passed, const std::string& outcome);
     void record(bool passed, const std::string& outcome);
     void endPoint(Ending ending, const std::string& outcome);
@@ -144,15 +142,13 @@ class AlignRun {
     std::deque<AlignPoint> queue_;
     Point cur_;
     std::optional<AlignSearch> search_;
-    double stageTarget_ = 0;     // TXF: the frequency of the present step
-    double txfStepHz_ = 0;       // TXF: how far one step of the setting moves the carrier
-    int16_t txfFirstValue_ = 0;  // TXF: the setting that gave the channel's own frequency
+    std::unique_ptr<PointRun> kind_;  // how the point is aligned
+    double stageTarget_ = 0;          // what the present search aims at
     AlignmentRecord rec_;
     bool recOpen_ = false;                                // rec_ is not yet in the results
     int16_t value_ = 0;                                   // the value being sent or read
     AlignItem sendItem_ = AlignItem::PowerHi;             // the item whose value is on its way
     std::vector<std::pair<AlignItem, int16_t>> putBack_;  // items and values still to restore
-    bool txfStarted_ = false;  // TXF: the procedure has begun, so the table is put back
     Ending ending_ = Ending::None;
     std::string outcome_;
     int32_t since_ = 0;     // when the present step began
