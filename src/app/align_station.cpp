@@ -14,11 +14,11 @@ constexpr size_t kMaxFileSize = 64 * 1024;
 }  // namespace
 
 AlignStation::AlignStation(clsConsole& console, clsIndOp_RigKV7& controller,
-                           TestSetStation& testSet, const SerialPort& port, TickSource& ticks,
+                           TestSetStation& testSet, const frmCom& link, TickSource& ticks,
                            MessageSink& messages, SessionRecord& record, std::string constFilePath)
     : messages_(messages),
       path_((std::filesystem::path(constFilePath).parent_path() / kFileName).string()),
-      radio_(console, controller, [&port] { return port.outBufferCount() == 0; }),
+      radio_(console, controller, [&link] { return link.lineIdle(); }),
       instrument_(testSet.testSet(), testSet.monitor()),
       run_(radio_, instrument_, ticks, messages) {
     run_.setRecorder([&record](const AlignmentRecord& r) { record.alignmentDone(r); });

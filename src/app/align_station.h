@@ -6,7 +6,7 @@
 #include "app/console_align_radio.h"
 #include "app/test_set_station.h"
 #include "model/session_record.h"
-#include "serial/serial_port.h"
+#include "serial/serial_link.h"
 
 namespace kv7 {
 
@@ -15,7 +15,7 @@ namespace kv7 {
 class AlignStation {
   public:
     AlignStation(clsConsole& console, clsIndOp_RigKV7& controller, TestSetStation& testSet,
-                 const SerialPort& port, TickSource& ticks, MessageSink& messages,
+                 const frmCom& link, TickSource& ticks, MessageSink& messages,
                  SessionRecord& record, std::string constFilePath);
 
     // Reads the targets; a file that is there but cannot be used is told once, by its line.

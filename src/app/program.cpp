@@ -14,7 +14,7 @@ Program::Program(SerialPort& port, TickSource& ticks, MessageSink& messages, Bee
       controller_(seq_, radio_, console_, view, window_, ticks, beeper, constFilePath),
       backup_(radio_, seq_, controller_, controller_, view, sink_, depth_, link_.profMain()),
       testSet_(ticks, controller_, link_.profMain(), sink_),
-      align_(console_, controller_, testSet_, port_, ticks, sink_, record_, constFilePath) {
+      align_(console_, controller_, testSet_, link_, ticks, sink_, record_, constFilePath) {
     // The image backup passes the controller's sub-name judgement on and adds its own.
     seq_.setSubNameChecker(&backup_);
     controller_.setCloneReadObserver(&backup_);

@@ -1,5 +1,7 @@
 #include "serial/serial_link.h"
 
+#include <algorithm>
+
 namespace kv7 {
 
 namespace {
@@ -16,6 +18,8 @@ constexpr int32_t kOutBufferSize = 1024;
 constexpr int32_t kRThreshold = 1;  // a receive event per received byte
 constexpr bool kRTSEnable = true;
 constexpr int32_t kSThreshold = 0;  // no transmit events
+
+constexpr int32_t kMaxLineAheadMs = 60000;
 
 constexpr int16_t kResetPortNum = 1;
 constexpr int32_t kResetBaud = 9600;
@@ -51,7 +55,8 @@ class TickGuard {
 
 }  // namespace
 
-frmCom::frmCom(SerialPort& port, TickSource& ticks, const std::string& programDir) : MsCom_(port) {
+frmCom::frmCom(SerialPort& port, TickSource& ticks, const std::string& programDir)
+    : MsCom_(port), ticks_(ticks), lineFreeAt_(ticks.GetTickCount()) {
     // Form_Initialize
     profMain_ = std::make_unique<clsCmcProfileIO>(programDir);
     profMain_->SetCurrentPath();
@@ -159,7 +164,24 @@ int32_t frmCom::queuedLineMs() const {
 void frmCom::output(const ByteString& bytes) {
     // Writing to a closed port would be a platform error; the driver only writes while the
     // port is open, so a write after a close (an event between) is dropped.
-    if (MsCom_.portOpen()) MsCom_.output(bytes);
+    if (!MsCom_.portOpen()) return;
+    MsCom_.output(bytes);
+    // The bytes take their time on the line after those still on it: 10 bits each.
+    const int64_t ms = (int64_t{static_cast<int32_t>(bytes.size())} * 10 * 1000 + comBaud_ - 1) /
+                       std::max<int32_t>(comBaud_, 1);
+    const int32_t from = lineAheadMs() > 0 ? lineFreeAt_ : ticks_.GetTickCount();
+    lineFreeAt_ = static_cast<int32_t>(static_cast<uint32_t>(from) + static_cast<uint32_t>(ms));
+}
+
+int32_t frmCom::lineAheadMs() const {
+    const auto ahead = static_cast<int32_t>(static_cast<uint32_t>(lineFreeAt_) -
+                                            static_cast<uint32_t>(ticks_.GetTickCount()));
+    // Far more than any queue holds: a time long past, its difference wrapped.
+    return ahead > 0 && ahead <= kMaxLineAheadMs ? ahead : 0;
+}
+
+bool frmCom::lineIdle() const {
+    return lineAheadMs() <= 0 && (!MsCom_.portOpen() || MsCom_.outBufferCount() == 0);
 }
 
 void frmCom::MsCom_OnComm(int commEvent) {

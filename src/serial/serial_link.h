@@ -68,6 +68,10 @@ class frmCom : public CloneLink {
     int32_t outBufferFree() const override;
     int32_t queuedLineMs() const override;
     void output(const ByteString& bytes) override;
+    // Every byte written has left the port's queue and had its time on the line, so the radio
+    // has it. The system's count of unsent bytes alone does not tell: a pseudo-terminal or an
+    // adapter may report its queue empty while the bytes are still on their way.
+    bool lineIdle() const;
 
     void MsCom_OnComm(int commEvent);
     // One heartbeat; a tick that arrives while one runs is skipped (bytes stay waiting).
@@ -75,8 +79,11 @@ class frmCom : public CloneLink {
 
   private:
     void deliverInput(const ByteString& data);
+    int32_t lineAheadMs() const;  // until the bytes written so far have crossed the line
 
     SerialPort& MsCom_;
+    TickSource& ticks_;
+    int32_t lineFreeAt_ = 0;  // tick count when the bytes written so far have crossed the line
     std::unique_ptr<clsCmcProfileIO> profMain_;
     std::unique_ptr<clsCmcQkv3Drv> qkv3D_;
     LinkClient* client_ = nullptr;
