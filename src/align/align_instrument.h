@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "testset/test_set_profile.h"
@@ -14,10 +15,11 @@ class AlignInstrument {
     // Connected and set up; otherwise why not.
     virtual bool ready() const = 0;
     virtual std::string fault() const = 0;
-    // One normalised reading, handed to `done` later on the one thread. For Frequency it is the
-    // carrier's own frequency, whether the instrument counts it or measures its error against
-    // channelHz.
-    virtual void measure(Quantity q, double channelHz,
+    // One normalised reading, handed to `done` later on the one thread. channelHz is the
+    // transmit frequency of the channel the radio transmits on (none without one); for
+    // Frequency the reading is the carrier's own frequency, whether the instrument counts it or
+    // measures its error against channelHz.
+    virtual void measure(Quantity q, std::optional<double> channelHz,
                          std::function<void(const Reading&)> done) = 0;
     // Wait after a change of the radio before a reading of q.
     virtual int settleMs(Quantity q) const = 0;

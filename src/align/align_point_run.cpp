@@ -10,6 +10,13 @@ namespace kv7 {
 namespace {
 
 constexpr double kSecondFrequency = 1.00001;  // the TXF line's second frequency: 10 ppm up
+constexpr const char* kCheckAgain = ": connect again and check it.";
+
+std::string valuesKept(int16_t onRadio, std::optional<int16_t> onItsWay) {
+    std::string t = std::to_string(onRadio);
+    if (onItsWay) t += " (or " + std::to_string(*onItsWay) + ", which was on its way)";
+    return t;
+}
 
 // Power(Hi), Power(LO) and MOD: the item's value is searched for the target, sent as the keys
 // send it.
@@ -32,12 +39,17 @@ class LevelPointRun : public PointRun {
     bool holds(const AlignRadio& radio, int16_t value) const override {
         return radio.changesSent() && radio.value(item_) == value;
     }
-    Next passed(AlignRadio&, int16_t, const AlignSearch&) override { return Next::Done; }
+    Next passed(AlignRadio&, int16_t) override { return Next::Done; }
     double tableWindow() const override { return 0; }
     bool valueGoesBack() const override { return true; }
     bool putBackOwn(AlignRadio&) override { return false; }
+    bool changedRadio(bool moved) const override { return moved; }
     std::string backText(int16_t valueBefore) const override {
         return "The value is back at " + std::to_string(valueBefore) + ".";
+    }
+    std::string lostText(int16_t onRadio, std::optional<int16_t> onItsWay) const override {
+        return "The radio may keep the last value sent, " + valuesKept(onRadio, onItsWay) +
+               kCheckAgain;
     }
 
   private:
@@ -88,8 +100,8 @@ class TxfPointRun : public PointRun {
         return radio.txfTracking(value) && radio.value(AlignItem::Txf) == value &&
                radio.txfSecondSetting() == (stage_ == 1);
     }
-    Next passed(AlignRadio& radio, int16_t value, const AlignSearch& search) override {
-        noteStep(value, search);
+    Next passed(AlignRadio& radio, int16_t value) override {
+        noteStep(value);
         radio.confirm(AlignItem::Txf);
         if (stage_ == 0 && !radio.tcxo()) {
             stage_ = 1;
@@ -98,29 +110,31 @@ class TxfPointRun : public PointRun {
         return Next::AwaitTable;
     }
     // The table reproduces the first setting only to its own rounding (the interpolation
-    // between its bands): up to two steps of the setting beyond the tolerance are its part.
-    double tableWindow() const override { return target_.tolerance + 2 * stepHz_; }
+    // between its bands): one step of the setting beyond the tolerance is its part.
+    double tableWindow() const override { return target_.tolerance + stepHz_; }
     bool valueGoesBack() const override { return false; }
     bool putBackOwn(AlignRadio& radio) override {
         if (!started_) return false;
         radio.restoreTxfTable();
         return true;
     }
-    std::string backText(int16_t valueBefore) const override {
-        if (started_) return "The TXF table is put back.";
-        return "The value is back at " + std::to_string(valueBefore) + ".";
+    bool changedRadio(bool) const override { return started_; }
+    std::string backText(int16_t) const override { return "The TXF table is put back."; }
+    std::string lostText(int16_t onRadio, std::optional<int16_t> onItsWay) const override {
+        return "The radio may keep a TXF table written only in part and the last setting sent, " +
+               valuesKept(onRadio, onItsWay) + kCheckAgain;
     }
 
   private:
-    // A search that hit the frequency with its first probe learnt nothing of the step; the two
-    // settings 10 ppm apart tell it in any case.
-    void noteStep(int16_t value, const AlignSearch& search) {
-        stepHz_ = std::max(stepHz_, search.perStep());
+    // A step of the setting is what the radio itself shows: the two settings 10 ppm apart
+    // (10 ppm x f / (ref2 - ref1)), never the test set's readings, one of which may be an
+    // outlier. With TCXO the table holds the one setting everywhere and rounds nothing.
+    void noteStep(int16_t value) {
         if (stage_ == 0) {
             firstValue_ = value;
         } else if (value != firstValue_) {
             const double span = std::fabs(stageTarget(channelHz_) - channelHz_);
-            stepHz_ = std::max(stepHz_, span / std::abs(value - firstValue_));
+            stepHz_ = span / std::abs(value - firstValue_);
         }
     }
 

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "align/align_radio.h"
-#include "align/align_search.h"
 #include "align/align_targets.h"
 
 namespace kv7 {
@@ -43,7 +42,7 @@ class PointRun {
     // The search's value is on the radio, every byte across the line.
     virtual bool holds(const AlignRadio& radio, int16_t value) const = 0;
     // The verdict at value passed.
-    virtual Next passed(AlignRadio& radio, int16_t value, const AlignSearch& search) = 0;
+    virtual Next passed(AlignRadio& radio, int16_t value) = 0;
     // TXF: how far the carrier may lie from the channel's frequency once the table is written.
     virtual double tableWindow() const = 0;
 
@@ -51,8 +50,13 @@ class PointRun {
     virtual bool valueGoesBack() const = 0;
     // Ending early: puts back what is the point's own; true when the radio is writing it.
     virtual bool putBackOwn(AlignRadio& radio) = 0;
-    // The summary's sentence for what went back.
+    // The run changed the radio for the point (moved: the item's value left its value before).
+    virtual bool changedRadio(bool moved) const = 0;
+    // The sentence for what went back, once it is on the radio.
     virtual std::string backText(int16_t valueBefore) const = 0;
+    // The sentence for what the radio may keep when it could not take back what the run
+    // changed: the value it is known to hold, and one that was on its way to it.
+    virtual std::string lostText(int16_t onRadio, std::optional<int16_t> onItsWay) const = 0;
 };
 
 std::unique_ptr<PointRun> MakePointRun(AlignPoint point, const AlignTarget& target);

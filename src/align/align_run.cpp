@@ -73,8 +73,10 @@ void AlignRun::beginPoint() {
     rec_.measure = AlignMeasureOf(cur_.point);
     rec_.target = cur_.target.target;
     rec_.tolerance = cur_.target.tolerance;
-    recOpen_ = true;
     cur_.valueBefore = value_ = radio_.value(cur_.item);
+    onRadio_ = cur_.valueBefore;
+    onItsWay_.reset();
+    moved_ = false;
     rec_.valueBefore = rec_.valueAfter = cur_.valueBefore;
     chooseChannel();
 }
@@ -132,7 +134,7 @@ void AlignRun::answer(bool ok) {
 
 void AlignRun::cancel() {
     if (!running()) return;
-    if (state_ == State::AwaitTableBack || state_ == State::AwaitPutBack) {
+    if (puttingBack()) {
         queue_.clear();  // the point's ending stands; no further point starts
         return;
     }
@@ -152,6 +154,8 @@ void AlignRun::beginStage(double target) {
 // monitoring cycle with the item's pause.
 void AlignRun::setValue(int16_t v) {
     send(cur_.item, v);
+    onItsWay_ = v;
+    moved_ = moved_ || v != cur_.valueBefore;
     enter(State::AwaitValue);
     progress("sending");
 }
@@ -172,14 +176,13 @@ void AlignRun::measure(Quantity q) {
     awaiting_ = true;
     const unsigned id = ++reading_;
     const std::weak_ptr<int> alive = alive_;
-    instrument_.measure(q, cur_.point == AlignPoint::Txf ? rec_.target : 0,
-                        [this, id, alive](const Reading& r) {
-                            if (alive.expired() || id != reading_ || !awaiting_) return;
-                            awaiting_ = false;
-                            onReading(r);
-                            dirty_ = true;
-                            advance();
-                        });
+    instrument_.measure(q, radio_.txFrequencyHz(), [this, id, alive](const Reading& r) {
+        if (alive.expired() || id != reading_ || !awaiting_) return;
+        awaiting_ = false;
+        onReading(r);
+        dirty_ = true;
+        advance();
+    });
 }
 
 void AlignRun::onReading(const Reading& r) {
@@ -222,30 +225,38 @@ void AlignRun::pointReading(const Reading& r) {
         return carrierLost(r.value);
     }
     progress(aim_ == Aim::Search ? "searching" : "checking", r.value);
-    if (aim_ == Aim::TableCheck) {
-        rec_.readingAfter = r.value;
-        const bool pass = std::fabs(r.value - rec_.target) <= kind_->tableWindow();
-        return pointEnded(pass, pass ? std::string()
-                                     : "with the table written the radio sends " + text(r.value) +
-                                           ", not " + text(rec_.target));
-    }
-    if (aim_ == Aim::Verdict) {
-        if (kind_->firstStage()) {
-            rec_.valueAfter = value_;
-            rec_.readingAfter = r.value;
-        }
-        if (std::fabs(r.value - stageTarget_) > cur_.target.tolerance) {
-            return pointEnded(false, "the closest value, " + std::to_string(value_) + ", reads " +
-                                         text(r.value) + ": outside " + text(stageTarget_) +
-                                         " within " + toleranceText());
-        }
-        return stagePassed();
-    }
+    if (aim_ != Aim::Search) return verdictReading(r.value);
     if (!rec_.readingBefore) rec_.readingBefore = r.value;
     rec_.steps.push_back({value_, r.value, stageTarget_});
     search_->take(value_, r.value);
     if (const std::optional<int16_t> next = search_->next()) return setValue(*next);
     searchDone();
+}
+
+// The verdict takes fresh readings at the final value, each through an exchange that stays in
+// step with the test set; it stands only when all of them agree with the target.
+void AlignRun::verdictReading(double reading) {
+    verdict_.take(reading);
+    if (!verdict_.complete()) {
+        state_ = quantity() == Quantity::Power ? State::Measure : State::CheckCarrier;
+        return;
+    }
+    const bool table = aim_ == Aim::TableCheck;
+    if (table || kind_->firstStage()) {
+        if (!table) rec_.valueAfter = value_;
+        rec_.readingAfter = verdict_.mean();
+        rec_.checks = verdict_.readings();
+    }
+    const double allowed = table ? kind_->tableWindow() : cur_.target.tolerance;
+    if (table) rec_.window = allowed;
+    if (!instrument_.ready()) {
+        return endPoint(Ending::TestSetFault, "the test set failed: " + instrument_.fault());
+    }
+    const std::string why =
+        verdict_.fault(rec_.measure, value_, stageTarget_, allowed, cur_.target.tolerance);
+    if (!why.empty()) return pointEnded(false, table ? "with the table written, " + why : why);
+    if (table) return pointEnded(true, {});
+    stagePassed();
 }
 
 void AlignRun::searchDone() {
@@ -254,6 +265,7 @@ void AlignRun::searchDone() {
         case AlignSearch::Outcome::Converged:
         case AlignSearch::Outcome::StepsUsed: {
             aim_ = Aim::Verdict;
+            verdict_.clear();
             const int16_t best = search_->best().value;
             if (best == value_) {
                 state_ = State::Measure;  // a fresh reading at the same value
@@ -278,7 +290,7 @@ void AlignRun::searchDone() {
 // A point may have more to do once a verdict passed: TXF confirms each frequency with Enter on
 // its line, as the technician would, and has its whole table written and checked.
 void AlignRun::stagePassed() {
-    switch (kind_->passed(radio_, value_, *search_)) {
+    switch (kind_->passed(radio_, value_)) {
         case PointRun::Next::Done: return pointEnded(true, {});
         case PointRun::Next::AwaitStart: enter(State::AwaitTxfStart); break;
         case PointRun::Next::AwaitTable: enter(State::AwaitTxfEnd); break;
@@ -287,27 +299,21 @@ void AlignRun::stagePassed() {
 }
 
 void AlignRun::pointEnded(bool passed, const std::string& outcome) {
-    record(passed, outcome);
     endPoint(passed ? Ending::None : Ending::Failed, outcome);
 }
 
-void AlignRun::record(bool passed, const std::string& outcome) {
-    if (!recOpen_) return;
-    recOpen_ = false;
-    rec_.passed = passed;
-    rec_.outcome = outcome;
-    if (!passed) rec_.valueAfter = cur_.valueBefore;  // put back below
-    results_.push_back(rec_);
-    if (recorder_) recorder_(rec_);
-}
-
-// The point is over: a failure puts the item back (TXF: its table) while the line is there.
+// The point's verdict is known: it goes into the results at once (Esc from here on ends the run
+// after this point), and a point that did not pass puts back what it changed (TXF: its table)
+// while the line is there.
 void AlignRun::endPoint(Ending ending, const std::string& outcome) {
     ending_ = ending;
-    outcome_ = outcome;
-    record(false, outcome);
+    rec_.passed = ending == Ending::None;
+    rec_.outcome = outcome;
+    while (!rec_.outcome.empty() && rec_.outcome.back() == '.') rec_.outcome.pop_back();
+    if (!rec_.passed) rec_.valueAfter = cur_.valueBefore;
+    results_.push_back(rec_);
     putBack_.clear();
-    if (ending == Ending::RadioLost) return restored();
+    if (ending == Ending::RadioLost) return pointOver(false);
     const bool failed = ending != Ending::None;
     if (failed && kind_->valueGoesBack()) putBack_.push_back({cur_.item, cur_.valueBefore});
     if (cur_.channelBefore) putBack_.push_back({AlignItem::Channel, *cur_.channelBefore});
@@ -321,27 +327,33 @@ void AlignRun::endPoint(Ending ending, const std::string& outcome) {
 
 // What the run changed goes back one item after the other, each as the keys would send it.
 void AlignRun::nextPutBack() {
-    if (putBack_.empty()) return restored();
+    if (putBack_.empty()) return pointOver(true);
     const auto [item, value] = putBack_.front();
     putBack_.erase(putBack_.begin());
     send(item, value);
+    if (item == cur_.item) onItsWay_ = value;
     enter(State::AwaitPutBack);
     progress("putting the value back");
 }
 
-void AlignRun::restored() {
-    std::string line = AlignResultLine(rec_);
-    if (ending_ != Ending::None) {
-        line = rec_.point + ": FAIL, " + outcome_ + ".";
-        if (ending_ == Ending::RadioLost) {
-            line += " The radio may keep the last value sent: connect again and check it.";
+// The point is over, and what it changed is back on the radio or could not be put back: the
+// record, the summary and the report say the same of it.
+void AlignRun::pointOver(bool backOnLine) {
+    if (!rec_.passed && kind_->changedRadio(moved_)) {
+        rec_.backOnRadio = backOnLine;
+        if (backOnLine) {
+            rec_.putBack = kind_->backText(cur_.valueBefore);
         } else {
-            line += " " + kind_->backText(cur_.valueBefore);
+            const std::optional<int16_t> way =
+                onItsWay_ && *onItsWay_ != onRadio_ ? onItsWay_ : std::nullopt;
+            rec_.putBack = kind_->lostText(onRadio_, way);
+            rec_.valueAfter = onRadio_;
         }
     }
-    summary_.push_back(line);
-    const bool stopAll = ending_ == Ending::Cancelled || ending_ == Ending::CarrierLost ||
-                         ending_ == Ending::TestSetFault || ending_ == Ending::RadioLost;
+    results_.back() = rec_;
+    if (recorder_) recorder_(rec_);
+    summary_.push_back(AlignResultLine(rec_));
+    const bool stopAll = !backOnLine || (ending_ != Ending::None && ending_ != Ending::Failed);
     if (stopAll) queue_.clear();
     beginPoint();
 }
@@ -376,11 +388,15 @@ void AlignRun::advance() {
 }
 
 bool AlignRun::runStep() {
-    if (!radio_.connected() && ending_ != Ending::RadioLost) {
+    if (!radio_.connected()) {
         awaiting_ = false;
-        endPoint(Ending::RadioLost,
-                 "the monitoring cycle stopped during the run (a communication "
-                 "error, Connect or Disp para)");
+        if (puttingBack()) {
+            pointOver(false);
+        } else {
+            endPoint(Ending::RadioLost,
+                     "the monitoring cycle stopped during the run (a communication "
+                     "error, Connect or Disp para)");
+        }
         return true;
     }
     switch (state_) {
@@ -414,6 +430,7 @@ bool AlignRun::runStep() {
         case State::AwaitTxfEnd:
             if (radio_.procedureRunning() || !radio_.changesSent()) return timedOut();
             aim_ = Aim::TableCheck;
+            verdict_.clear();
             stageTarget_ = rec_.target;
             enter(State::Settle);
             return true;
@@ -461,6 +478,8 @@ bool AlignRun::awaitTxfStart() {
 // once the procedure has written its window of the table for it.
 bool AlignRun::awaitValue() {
     if (!kind_->holds(radio_, value_)) return timedOut();
+    onRadio_ = value_;
+    onItsWay_.reset();
     enter(State::Settle);
     progress("settling");
     return true;
@@ -468,6 +487,10 @@ bool AlignRun::awaitValue() {
 
 bool AlignRun::awaitPutBack() {
     if (!radio_.changesSent() || radio_.value(sendItem_) != value_) return timedOut();
+    if (sendItem_ == cur_.item) {
+        onRadio_ = value_;
+        onItsWay_.reset();
+    }
     nextPutBack();
     return true;
 }
@@ -475,9 +498,17 @@ bool AlignRun::awaitPutBack() {
 bool AlignRun::timedOut() {
     if (elapsed(since_) <= kSendWaitMs) return false;
     // Without its line the value cannot be put back either.
-    endPoint(Ending::RadioLost, "the radio did not take the value within " +
-                                    std::to_string(kSendWaitMs / 1000) + " s");
+    if (puttingBack()) {
+        pointOver(false);
+    } else {
+        endPoint(Ending::RadioLost, "the radio did not take the value within " +
+                                        std::to_string(kSendWaitMs / 1000) + " s");
+    }
     return true;
+}
+
+bool AlignRun::puttingBack() const {
+    return state_ == State::AwaitTableBack || state_ == State::AwaitPutBack;
 }
 
 bool AlignRun::pause() {

@@ -14,6 +14,7 @@
 #include "align/align_radio.h"
 #include "align/align_search.h"
 #include "align/align_targets.h"
+#include "align/align_verdict.h"
 #include "align/align_view.h"
 #include "model/alignment_record.h"
 #include "protocol/tick.h"
@@ -107,9 +108,10 @@ class AlignRun {
     void searchDone();
     void stagePassed();
     void pointEnded(bool passed, const std::string& outcome);
-    void record(bool passed, const std::string& outcome);
+    void verdictReading(double reading);
     void endPoint(Ending ending, const std::string& outcome);
-    void restored();
+    void pointOver(bool backOnLine);
+    bool puttingBack() const;
     void finishRun();
     void advance();
     bool runStep();
@@ -145,14 +147,16 @@ class AlignRun {
     std::unique_ptr<PointRun> kind_;  // how the point is aligned
     double stageTarget_ = 0;          // what the present search aims at
     AlignmentRecord rec_;
-    bool recOpen_ = false;                                // rec_ is not yet in the results
     int16_t value_ = 0;                                   // the value being sent or read
     AlignItem sendItem_ = AlignItem::PowerHi;             // the item whose value is on its way
     std::vector<std::pair<AlignItem, int16_t>> putBack_;  // items and values still to restore
     Ending ending_ = Ending::None;
-    std::string outcome_;
-    int32_t since_ = 0;     // when the present step began
-    int32_t keyedAt_ = 0;   // when the carrier was seen
+    AlignVerdict verdict_;
+    int16_t onRadio_ = 0;              // the point's value the radio is known to hold
+    std::optional<int16_t> onItsWay_;  // a value stepped and not yet known on the radio
+    bool moved_ = false;               // the search stepped the value away from its value before
+    int32_t since_ = 0;                // when the present step began
+    int32_t keyedAt_ = 0;              // when the carrier was seen
     unsigned reading_ = 0;  // the reading awaited; a late one of an earlier request is dropped
     bool awaiting_ = false;
     bool advancing_ = false;

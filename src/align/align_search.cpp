@@ -43,15 +43,6 @@ AlignSearch::Probe AlignSearch::best() const {
     return b;
 }
 
-double AlignSearch::perStep() const {
-    if (probes_.empty()) return 0;
-    const auto [lo, hi] =
-        std::minmax_element(probes_.begin(), probes_.end(),
-                            [](const Probe& a, const Probe& b) { return a.value < b.value; });
-    if (hi->value == lo->value) return 0;
-    return std::fabs(hi->reading - lo->reading) / (hi->value - lo->value);
-}
-
 std::optional<double> AlignSearch::readingAt(int16_t value) const {
     for (auto it = probes_.rbegin(); it != probes_.rend(); ++it) {
         if (it->value == value) return it->reading;

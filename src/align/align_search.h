@@ -35,8 +35,6 @@ class AlignSearch {
     const std::vector<Probe>& probes() const { return probes_; }
     // The probe whose reading came closest to the target.
     Probe best() const;
-    // How much the reading moves for one step of the value, from the probes furthest apart.
-    double perStep() const;
     // Readings at the limits, when the search read them.
     std::optional<double> readingAt(int16_t value) const;
 

@@ -2,7 +2,7 @@
 
 namespace kv7 {
 
-void TestSetInstrument::measure(Quantity q, double channelHz,
+void TestSetInstrument::measure(Quantity q, std::optional<double> channelHz,
                                 std::function<void(const Reading&)> done) {
     bool started = false;
     if (q == Quantity::Frequency || q == Quantity::FreqError) {

@@ -14,7 +14,8 @@ class TestSetInstrument : public AlignInstrument {
 
     bool ready() const override { return testSet_.state() == TestSet::State::Ready; }
     std::string fault() const override { return testSet_.stateText(); }
-    void measure(Quantity q, double channelHz, std::function<void(const Reading&)> done) override;
+    void measure(Quantity q, std::optional<double> channelHz,
+                 std::function<void(const Reading&)> done) override;
     int settleMs(Quantity q) const override { return testSet_.settleMs(q); }
     double carrierW() const override { return testSet_.carrierW(); }
     void setRunActive(bool active) override { monitor_.setPaused(active); }

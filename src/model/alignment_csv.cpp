@@ -13,11 +13,21 @@ std::string AlignmentDataCsv(const SessionRecord& record) {
     for (const AlignmentRecord& a : record.alignments()) {
         ++number;
         const char* unit = a.measure == AlignMeasure::Power ? "W" : "Hz";
+        const char* result = a.passed ? "PASS" : "FAIL";
         int step = 0;
         for (const AlignmentRecord::Step& s : a.steps) {
             out << number << "," << a.point << "," << ++step << "," << s.value << "," << s.reading
-                << "," << s.target << "," << a.tolerance << "," << unit << ","
-                << (a.passed ? "PASS" : "FAIL") << "\r\n";
+                << "," << s.target << "," << a.tolerance << "," << unit << "," << result << "\r\n";
+        }
+        // The readings that decided the verdict, then what became of the value before the run.
+        const double allowed = a.window > 0 ? a.window : a.tolerance;
+        for (double c : a.checks) {
+            out << number << "," << a.point << ",check," << a.valueAfter << "," << c << ","
+                << a.target << "," << allowed << "," << unit << "," << result << "\r\n";
+        }
+        if (a.backOnRadio) {
+            out << number << "," << a.point << "," << (*a.backOnRadio ? "back" : "not back") << ","
+                << a.valueAfter << ",,," << a.tolerance << "," << unit << "," << result << "\r\n";
         }
     }
     return out.str();

@@ -25,11 +25,22 @@ std::string AlignToleranceText(AlignMeasure measure, double tolerance) {
 }
 
 std::string AlignResultLine(const AlignmentRecord& r) {
-    if (!r.passed) return r.point + ": FAIL, " + r.outcome;
-    const std::string reading =
-        r.readingAfter ? AlignReadingText(r.measure, *r.readingAfter) : std::string("-");
-    return r.point + ": PASS, " + reading + " at " + std::to_string(r.valueAfter) + " (" +
-           std::to_string(r.steps.size()) + " steps)";
+    std::string line;
+    if (r.passed) {
+        const std::string reading =
+            r.readingAfter ? AlignReadingText(r.measure, *r.readingAfter) : std::string("-");
+        line = r.point + ": PASS, " + reading + " at " + std::to_string(r.valueAfter) + " (" +
+               std::to_string(r.steps.size()) + " steps";
+        if (r.window > 0) {
+            line +=
+                "; with the table written within +/- " + AlignToleranceText(r.measure, r.window);
+        }
+        line += ")";
+    } else {
+        line = r.point + ": FAIL, " + r.outcome + ".";
+    }
+    if (!r.putBack.empty()) line += " " + r.putBack;
+    return line;
 }
 
 }  // namespace kv7

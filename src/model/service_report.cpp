@@ -205,7 +205,17 @@ ReportAlignment alignmentSection(const AlignmentRecord& a) {
     r.summary.push_back("After: value " + std::to_string(a.valueAfter) + ", " +
                         reading(a.readingAfter) + "; " + std::to_string(a.steps.size()) +
                         (a.steps.size() == 1 ? " step" : " steps"));
+    if (!a.checks.empty()) {
+        std::string checks = a.window > 0 ? "With the table written, readings " : "Readings ";
+        for (size_t i = 0; i < a.checks.size(); ++i) {
+            checks += (i == 0 ? "" : ", ") + AlignReadingText(a.measure, a.checks[i]);
+        }
+        const double allowed = a.window > 0 ? a.window : a.tolerance;
+        r.summary.push_back(checks + " (allowed +/- " + AlignToleranceText(a.measure, allowed) +
+                            ")");
+    }
     if (!a.passed) r.summary.push_back("Not aligned: " + a.outcome);
+    if (!a.putBack.empty()) r.summary.push_back(a.putBack);
     return r;
 }
 

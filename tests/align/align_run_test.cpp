@@ -123,7 +123,9 @@ TEST(AlignRun, EveryPointFromFarOffEndsWithinToleranceThroughTheConsolesOwnComma
         EXPECT_TRUE(r.passed) << r.point << ": " << r.outcome;
         EXPECT_LE(r.steps.size(), 12u) << r.point;
         ASSERT_TRUE(r.readingAfter) << r.point;
-        EXPECT_NEAR(*r.readingAfter, r.target, r.tolerance) << r.point;
+        // TXF's table keeps the carrier within the tolerance and one step of its setting.
+        EXPECT_NEAR(*r.readingAfter, r.target, r.window > 0 ? r.window : r.tolerance) << r.point;
+        EXPECT_EQ(r.checks.size(), 3u) << r.point;
     }
     EXPECT_EQ(b.technician.questions.size(), 4u);  // one key-up per point
 
