@@ -308,6 +308,7 @@ void AlignRun::pointEnded(bool passed, const std::string& outcome) {
 void AlignRun::endPoint(Ending ending, const std::string& outcome) {
     ending_ = ending;
     rec_.passed = ending == Ending::None;
+    rec_.cancelled = ending == Ending::Cancelled;
     rec_.outcome = outcome;
     while (!rec_.outcome.empty() && rec_.outcome.back() == '.') rec_.outcome.pop_back();
     if (!rec_.passed) rec_.valueAfter = cur_.valueBefore;

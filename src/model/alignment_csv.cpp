@@ -13,7 +13,7 @@ std::string AlignmentDataCsv(const SessionRecord& record) {
     for (const AlignmentRecord& a : record.alignments()) {
         ++number;
         const char* unit = a.measure == AlignMeasure::Power ? "W" : "Hz";
-        const char* result = a.passed ? "PASS" : "FAIL";
+        const char* result = AlignVerdictName(a);
         int step = 0;
         for (const AlignmentRecord::Step& s : a.steps) {
             out << number << "," << a.point << "," << ++step << "," << s.value << "," << s.reading

@@ -24,6 +24,11 @@ std::string AlignToleranceText(AlignMeasure measure, double tolerance) {
     return AlignReadingText(measure, tolerance);
 }
 
+const char* AlignVerdictName(const AlignmentRecord& r) {
+    if (r.passed) return "PASS";
+    return r.cancelled ? "CANCELLED" : "FAIL";
+}
+
 std::string AlignResultLine(const AlignmentRecord& r) {
     std::string line;
     if (r.passed) {
@@ -36,6 +41,8 @@ std::string AlignResultLine(const AlignmentRecord& r) {
                 "; with the table written within +/- " + AlignToleranceText(r.measure, r.window);
         }
         line += ")";
+    } else if (r.cancelled) {
+        line = r.point + ": CANCELLED by the technician.";
     } else {
         line = r.point + ": FAIL, " + r.outcome + ".";
     }

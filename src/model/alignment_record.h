@@ -33,7 +33,8 @@ struct AlignmentRecord {
     std::vector<double> checks;
     double window = 0;  // TXF: how far the carrier may lie from the channel with the table written
     bool passed = false;
-    std::string outcome;  // why it failed, without a full stop; empty when it passed
+    bool cancelled = false;  // the technician (or the program's end) stopped it: not a failure
+    std::string outcome;     // why it did not pass, without a full stop; empty when it passed
     // What became of the value before the run, when the run changed it and did not keep the
     // change: "The value is back at 134.", or, when the radio could not take it back, what it
     // may keep. Empty when nothing was to go back.
@@ -46,7 +47,10 @@ struct AlignmentRecord {
 std::string AlignReadingText(AlignMeasure measure, double value);
 // "0.10 W", "50 Hz": a tolerance, in whole hertz for a frequency.
 std::string AlignToleranceText(AlignMeasure measure, double tolerance);
-// "Power(Hi): PASS, 5.01 W at 215 (6 steps)" or "MOD: FAIL, why. The value is back at 134.":
+// "PASS", "FAIL" or "CANCELLED".
+const char* AlignVerdictName(const AlignmentRecord& r);
+// "Power(Hi): PASS, 5.01 W at 215 (6 steps)", "MOD: FAIL, why. The value is back at 134." or
+// "MOD: CANCELLED by the technician. The value is back at 134.":
 // the one line the run's summary, the session and the report give for a point.
 std::string AlignResultLine(const AlignmentRecord& r);
 

@@ -190,7 +190,7 @@ ReportTxf txfSection(const SessionRecord::Txf& x) {
 ReportAlignment alignmentSection(const AlignmentRecord& a) {
     ReportAlignment r;
     r.record = &a;
-    r.title = a.point + ": " + (a.passed ? "PASS" : "FAIL") + ", " + LocalTime(a.ms);
+    r.title = a.point + ": " + AlignVerdictName(a) + ", " + LocalTime(a.ms);
     const auto reading = [&a](const std::optional<double>& v) {
         return v ? "reading " + AlignReadingText(a.measure, *v) : std::string("no reading");
     };
@@ -214,7 +214,11 @@ ReportAlignment alignmentSection(const AlignmentRecord& a) {
         r.summary.push_back(checks + " (allowed +/- " + AlignToleranceText(a.measure, allowed) +
                             ")");
     }
-    if (!a.passed) r.summary.push_back("Not aligned: " + a.outcome);
+    if (a.cancelled) {
+        r.summary.push_back("Not aligned: cancelled by the technician");
+    } else if (!a.passed) {
+        r.summary.push_back("Not aligned: " + a.outcome);
+    }
     if (!a.putBack.empty()) r.summary.push_back(a.putBack);
     return r;
 }

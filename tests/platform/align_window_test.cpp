@@ -254,7 +254,7 @@ TEST(AlignWindow, EscAndClosingDuringARunPutThePowerBackOnTheLineFirst) {
         EXPECT_EQ(results[0].outcome, "cancelled by the technician");
         ASSERT_FALSE(rig.messages.shown().empty());
         EXPECT_EQ(rig.messages.shown().back(),
-                  "Alignment against the test set:\nPower(Hi): FAIL, cancelled by the technician. "
+                  "Alignment against the test set:\nPower(Hi): CANCELLED by the technician. "
                   "The value is back at " +
                       std::to_string(before) + ".");
         EXPECT_EQ(rig.unloads, row.closes ? 1 : 0);

@@ -96,10 +96,13 @@ void DrawAlignmentChart(QPainter& p, const QRectF& box, const AlignmentRecord& a
     plot.curve(steps, kCurve);
     plot.dots(steps, kCurve, true);
     plot.dots(starts, kCurve, false);
-    plot.mark(
-        a.valueAfter,
-        (a.passed ? QStringLiteral("ended at %1") : QStringLiteral("back at %1")).arg(a.valueAfter),
-        kMark);
+    // "back at" only once the value reached the radio; otherwise what it may keep.
+    QString mark = QStringLiteral("at %1");
+    if (a.passed) mark = QStringLiteral("ended at %1");
+    if (a.backOnRadio) {
+        mark = *a.backOnRadio ? QStringLiteral("back at %1") : QStringLiteral("may keep %1");
+    }
+    plot.mark(a.valueAfter, mark.arg(a.valueAfter), kMark);
     if (final) plot.dots({*final}, kMark, true);
     plot.axisLabels(QStringLiteral("%1 value (steps in the order taken from the open circle)")
                         .arg(QString::fromStdString(a.point)),

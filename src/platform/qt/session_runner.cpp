@@ -434,7 +434,8 @@ SessionRunner::Result SessionRunner::alignEnded(const SessionAction& a) {
         return Result::Failed;
     }
     if (failed != nullptr) {
-        fail(a, failed->point + " failed: " + failed->outcome);
+        fail(a, failed->point +
+                    (failed->cancelled ? " was cancelled" : " failed: " + failed->outcome));
         return Result::Failed;
     }
     return Result::Done;
