@@ -10,6 +10,9 @@
 
 namespace kv7 {
 
+// What the windows say while a run goes on, when every other input only beeps.
+inline constexpr const char* kAligningStatus = "Aligning: Esc stops the run";
+
 // Alignment against the test set as the program holds it: the targets of "Align.ini" (beside
 // the constants file, read at start-up), the run, and its records in the session.
 class AlignStation {

@@ -37,6 +37,23 @@ EventOutcome EventBoundary::runTick(const std::string& what, const std::function
     return run(what, handler);
 }
 
+void EventBoundary::setInputLock(std::function<bool()> locked, Beeper* beeper) {
+    inputLocked_ = std::move(locked);
+    beeper_ = beeper;
+}
+
+bool EventBoundary::refuseInput() {
+    if (!inputLocked_ || !inputLocked_()) return false;
+    if (beeper_ != nullptr) beeper_->beep();
+    return true;
+}
+
+EventOutcome EventBoundary::runInput(const std::string& what,
+                                     const std::function<void()>& handler) {
+    if (refuseInput()) return EventOutcome::Refused;
+    return run(what, handler);
+}
+
 void EventBoundary::reportFailure(const std::string& what, const std::string& detail) {
     ++failures_;
     // The report itself must not end the program: a failing box or reset is swallowed here,

@@ -36,7 +36,8 @@ class ModalMessageSink : public MessageSink {
 enum class EventOutcome {
     Completed,  // the handler ran to its end
     Failed,     // the handler threw; reported and the operation reset
-    Skipped     // a heartbeat while a message box was open
+    Skipped,    // a heartbeat while a message box was open
+    Refused     // an input while the inputs are locked: it only beeped
 };
 
 // Runs one event of the platform (heartbeat, key, click, menu). A programming error inside it
@@ -48,11 +49,20 @@ class EventBoundary {
     EventBoundary(MessageSink& messages, ModalDepth& depth) : messages_(messages), depth_(depth) {}
 
     void setController(OperationController* c) { controller_ = c; }
+    // The technician's inputs that change the radio or the console do nothing but beep while
+    // `locked` says so (an alignment runs and must not be disturbed).
+    void setInputLock(std::function<bool()> locked, Beeper* beeper);
 
     // `what` names the event for the technician, e.g. "the periodic task".
     EventOutcome run(const std::string& what, const std::function<void()>& handler);
     // As run, but skipped while a message box is open.
     EventOutcome runTick(const std::string& what, const std::function<void()>& handler);
+    // An input of the technician that changes the radio or the console: refused while locked,
+    // otherwise as run.
+    EventOutcome runInput(const std::string& what, const std::function<void()>& handler);
+    // True, after the beep, when an input must do nothing now; for an input that would first
+    // ask something (a file dialog) before it runs.
+    bool refuseInput();
 
     // The text shown for a failure of `what` with the exception's own description.
     static std::string failureText(const std::string& what, const std::string& detail);
@@ -66,6 +76,8 @@ class EventBoundary {
     MessageSink& messages_;
     ModalDepth& depth_;
     OperationController* controller_ = nullptr;
+    std::function<bool()> inputLocked_;
+    Beeper* beeper_ = nullptr;
     int failures_ = 0;
 };
 

@@ -163,7 +163,16 @@ void frmMain::cmd00_KeyPress(char ch) {
 }
 
 void frmMain::Form_KeyDown(int keyCode, bool /*shift*/) {
-    if (keyCode == kKeyF5) controller().RigOpFunc_ClickCmd00(1);
+    if (windowKeyActs(keyCode)) controller().RigOpFunc_ClickCmd00(1);
+}
+
+bool frmMain::consoleKeyActs(int keyCode) {
+    return keyCode == kKeyLeft || keyCode == kKeyRight || keyCode == kKeyEnter ||
+           keyCode == kKeySeparator;
+}
+
+bool frmMain::windowKeyActs(int keyCode) {
+    return keyCode == kKeyF5;
 }
 
 void frmMain::lboConsole_GotFocus() {
@@ -172,10 +181,7 @@ void frmMain::lboConsole_GotFocus() {
 }
 
 bool frmMain::lboConsole_KeyDown(int keyCode, bool shift) {
-    if (keyCode != kKeyLeft && keyCode != kKeyRight && keyCode != kKeyEnter &&
-        keyCode != kKeySeparator) {
-        return false;
-    }
+    if (!consoleKeyActs(keyCode)) return false;
     const int16_t line = view_.lboConsole().ListIndex();
     // Only a selected line that holds an item is acted on; the key is consumed either way.
     if (line < 0 || line >= console_.ListCount() || line >= view_.lboConsole().ListCount()) {

@@ -43,6 +43,10 @@ class frmMain : public LinkClient, public CloneErrorReporter {
     void lboConsole_GotFocus();
     // Returns true when the key was consumed (Left, Right, Enter, keypad separator).
     bool lboConsole_KeyDown(int keyCode, bool shift);
+    // Whether a key changes the console (as lboConsole_KeyDown takes it) or the radio (as
+    // Form_KeyDown takes it); other keys only move about or type.
+    static bool consoleKeyActs(int keyCode);
+    static bool windowKeyActs(int keyCode);
 
     // LinkClient
     void task() override;

@@ -23,6 +23,8 @@ Program::Program(SerialPort& port, TickSource& ticks, MessageSink& messages, Bee
     link_.setTimer(timer);
     window_.setController(&controller_);
     boundary_.setController(&controller_);
+    // While a run aligns the radio, the technician's other inputs would change what it measures.
+    boundary_.setInputLock([this] { return align_.run().running(); }, &beeper);
     controller_.setSessionObserver(&record_);
     // The port's events run through the boundary like every other event.
     port_.setCommEventHandler([this](int ev) { commEvent(ev); });
@@ -82,10 +84,12 @@ std::string Program::settingsSaveFailure() {
 
 bool Program::consoleKeyDown(int keyCode, bool shift) {
     bool consumed = false;
-    const EventOutcome outcome = boundary_.run(
-        "the console key", [&] { consumed = window_.lboConsole_KeyDown(keyCode, shift); });
-    // A failed console key was one of the console's own keys: keep the list from acting on it.
-    return consumed || outcome == EventOutcome::Failed;
+    const auto handler = [&] { consumed = window_.lboConsole_KeyDown(keyCode, shift); };
+    const EventOutcome outcome = frmMain::consoleKeyActs(keyCode)
+                                     ? boundary_.runInput("the console key", handler)
+                                     : boundary_.run("the console key", handler);
+    // A failed or refused key was one of the console's own keys: keep the list from acting on it.
+    return consumed || outcome == EventOutcome::Failed || outcome == EventOutcome::Refused;
 }
 
 }  // namespace kv7

@@ -5,11 +5,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -18,11 +23,15 @@
 #include <vector>
 
 #include "app/program.h"
+#include "platform/qt/port_device_chooser.h"
 #include "platform/qt/qt_align_escape.h"
 #include "platform/qt/qt_align_menu.h"
 #include "platform/qt/qt_align_view.h"
+#include "platform/qt/qt_image_menus.h"
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_message_box.h"
+#include "platform/qt/qt_serial_port.h"
+#include "platform/qt/test_set_window.h"
 #include "platform/support/window_support.h"
 #include "sim/sim_radio.h"
 #include "sim/sim_serial_port.h"
@@ -70,8 +79,14 @@ struct AlignWindowRig {
         program.align().run().setView(&view);
         escape.watch(&window);
         program.testSet().setLinkFactory(&links);
+        program.testSet().setView(&testSetWindow);
+        view.setOnProgress([this](const AlignProgress& p) { testSetWindow.showAlignProgress(p); });
+        view.setOnEnded([this] { testSetWindow.endAlignProgress(); });
     }
-    ~AlignWindowRig() { program.align().run().setView(nullptr); }
+    ~AlignWindowRig() {
+        program.align().run().setView(nullptr);
+        program.testSet().setView(nullptr);
+    }
 
     bool start() {
         if (program.Main([] { return false; }) != StartResult::Running) return false;
@@ -145,6 +160,10 @@ struct AlignWindowRig {
     QtAlignView view{program, &window};
     QtAlignMenu menu{window, program};
     QtAlignEscape escape{program};
+    QtImageMenus imageMenus{window, program.imageBackup(), program.boundary()};
+    QtSerialPort unopenedPort;  // only names the devices of the ports
+    PortDeviceChooser devices{window, program, unopenedPort};
+    TestSetWindow testSetWindow{&window};
     std::vector<std::string> questions;
     int unloads = 0;
 };
@@ -269,6 +288,122 @@ TEST(AlignWindow, EscAndClosingDuringARunPutThePowerBackOnTheLineFirst) {
         EXPECT_TRUE(
             rig.runUntil([&] { return !rig.program.controller().RigKV7Prop_DispPara(); }, 10000));
     }
+}
+
+// What the technician's inputs could change: every console value, the TCXO box and its setting,
+// the port, the parameter display, an operation or an image write under way.
+std::vector<int> inputState(AlignWindowRig& r) {
+    std::vector<int> s;
+    for (int16_t i = 0; i < r.program.console().ListCount(); ++i)
+        s.push_back(r.program.console().Value(i));
+    s.push_back(r.window.checkWidget()->isChecked());
+    s.push_back(r.program.window().TCXOSet());
+    s.push_back(r.program.window().ComPortNo());
+    s.push_back(r.window.portAction(2)->isChecked());
+    s.push_back(r.program.controller().RigKV7Prop_DispPara());
+    s.push_back(r.program.sequencer().OpRunning());
+    s.push_back(r.program.imageBackup().writing());
+    return s;
+}
+
+// The port label's tooltip as it shows on hovering.
+std::string portTip(AlignWindowRig& r) {
+    QHelpEvent tip(QEvent::ToolTip, QPoint(2, 2), QPoint(2, 2));
+    QApplication::sendEvent(r.window.comBusyWidget(), &tip);
+    return r.window.comBusyWidget()->toolTip().toStdString();
+}
+
+// During a run every key, button and menu item that would change the radio or the console only
+// beeps, and the windows say how to stop the run; the run then goes on to the same end, frame
+// for frame on the radio's line, as a run nobody touched.
+TEST(AlignWindow, InputsDuringARunOnlyBeepAndTheRunEndsAsUntouched) {
+    const auto consoleKey = [](Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        return [key, mods](AlignWindowRig& r) {
+            r.window.consoleWidget()->setFocus();
+            r.window.consoleWidget()->setCurrentRow(kLinePowerHi);
+            QTest::keyClick(r.window.windowHandle(), key, mods);
+        };
+    };
+    const auto button = [](int i) {
+        return
+            [i](AlignWindowRig& r) { QTest::mouseClick(r.window.buttonWidget(i), Qt::LeftButton); };
+    };
+    const struct {
+        const char* name;
+        std::function<void(AlignWindowRig&)> press;
+    } inputs[] = {
+        {"Left", consoleKey(Qt::Key_Left)},
+        {"Shift+Right", consoleKey(Qt::Key_Right, Qt::ShiftModifier)},
+        {"Enter", consoleKey(Qt::Key_Return)},
+        {"F5", [](AlignWindowRig& r) { QTest::keyClick(r.window.windowHandle(), Qt::Key_F5); }},
+        {"Connect", button(0)},
+        {"Reload", button(1)},
+        {"Disp para", button(2)},
+        {"TCXO box", [](AlignWindowRig& r) { r.window.checkWidget()->click(); }},
+        {"Option > Port > COM 2", [](AlignWindowRig& r) { r.window.portAction(2)->trigger(); }},
+        {"Option > Port > Device...",
+         [](AlignWindowRig& r) { r.window.deviceAction()->trigger(); }},
+        {"File > Write image to radio...",
+         [](AlignWindowRig& r) {
+             Q_EMIT r.window.fileMenu()->aboutToShow();
+             r.imageMenus.writeAction()->trigger();
+         }},
+    };
+
+    struct Outcome {
+        std::vector<ByteString> frames;
+        std::string message;
+        std::vector<int> state;
+    };
+    const auto align = [&](bool touch) {
+        AlignWindowRig rig;
+        Outcome out;
+        EXPECT_TRUE(rig.start() && rig.connectRadio() && rig.connectTestSet());
+        const int16_t before = rig.program.console().Value(kLinePowerHi);
+        rig.openMenu();
+        rig.menu.pointAction(AlignPoint::PowerHi)->trigger();
+        EXPECT_TRUE(rig.runUntil([&] { return rig.powerHiOnRadio() != before; }, 20000));
+        if (touch) {
+            EXPECT_EQ(rig.testSetWindow.lines().front(), "status: Aligning: Esc stops the run");
+            EXPECT_EQ(portTip(rig).rfind("Aligning: Esc stops the run\nCOM 1 uses ", 0), 0u);
+            const std::vector<int> state = inputState(rig);
+            for (const auto& input : inputs) {
+                SCOPED_TRACE(input.name);
+                const int beeps = rig.beeper.count();
+                // A dialog that opened anyway is closed, so the test fails instead of waiting.
+                QTimer::singleShot(0, [] {
+                    if (QWidget* w = QApplication::activeModalWidget()) w->close();
+                });
+                input.press(rig);
+                QApplication::processEvents();
+                EXPECT_EQ(rig.beeper.count(), beeps + 1);
+                EXPECT_EQ(inputState(rig), state);
+                EXPECT_TRUE(rig.program.align().run().running());
+            }
+        }
+        EXPECT_TRUE(rig.runUntil([&] { return !rig.program.align().run().running(); }, 30000));
+        out.frames = rig.radio.requests();
+        out.message = rig.messages.shown().empty() ? "" : rig.messages.shown().back();
+        out.state = inputState(rig);
+        EXPECT_EQ(rig.radio.malformedFrames(), 0);
+        if (touch) {
+            EXPECT_EQ(rig.testSetWindow.lines().front().find("Aligning"), std::string::npos);
+            EXPECT_EQ(portTip(rig).rfind("COM 1 uses ", 0), 0u);
+            // With the run over the inputs are the technician's again.
+            const int beeps = rig.beeper.count();
+            rig.window.checkWidget()->click();
+            EXPECT_TRUE(rig.program.window().TCXOSet());
+            EXPECT_EQ(rig.beeper.count(), beeps);
+        }
+        return out;
+    };
+    const Outcome untouched = align(false);
+    const Outcome touched = align(true);
+    EXPECT_EQ(touched.message.rfind("Alignment against the test set:\nPower(Hi): PASS", 0), 0u)
+        << touched.message;
+    EXPECT_EQ(touched.message, untouched.message);
+    EXPECT_EQ(touched.state, untouched.state);
+    EXPECT_EQ(touched.frames, untouched.frames);
 }
 
 }  // namespace

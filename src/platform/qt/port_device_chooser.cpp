@@ -79,6 +79,7 @@ PortAssignment PortDeviceChooser::useDefault() {
 }
 
 void PortDeviceChooser::openDialog() {
+    if (program_.boundary().refuseInput()) return;
     PortDeviceDialog dialog(*this, &window_);
     dialog.exec();
 }
@@ -86,7 +87,10 @@ void PortDeviceChooser::openDialog() {
 // The tooltip is written when it is about to show, so it names the device of that moment.
 bool PortDeviceChooser::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ToolTip && watched == window_.comBusyWidget()) {
-        window_.comBusyWidget()->setToolTip(QString::fromStdString(currentDeviceText()));
+        std::string tip = currentDeviceText();
+        // The window's own captions stay as they are; the run's status goes here.
+        if (program_.align().run().running()) tip = std::string(kAligningStatus) + "\n" + tip;
+        window_.comBusyWidget()->setToolTip(QString::fromStdString(tip));
     }
     return false;
 }

@@ -50,6 +50,8 @@ QtImageMenus::QtImageMenus(QtMainWindow& window, ImageBackup& backup, EventBound
         if (!path.isEmpty()) saveCurrent(path.toStdString());
     });
     connect(write_, &QAction::triggered, this, [this] {
+        // Refused before the file is asked for, not after.
+        if (boundary_.refuseInput()) return;
         const QString path = QFileDialog::getOpenFileName(
             &window_, QStringLiteral("Write image to radio"), lastFolder_, kFilter);
         if (path.isEmpty()) return;
@@ -78,9 +80,14 @@ QString QtImageMenus::askSavePath(const QString& title, const char* kind) {
     return path;
 }
 
-bool QtImageMenus::run(const char* what, const std::function<bool()>& work) {
+bool QtImageMenus::run(const char* what, const std::function<bool()>& work, bool input) {
     bool done = false;
-    boundary_.run(what, [&] { done = work(); });
+    const auto handler = [&] { done = work(); };
+    if (input) {
+        boundary_.runInput(what, handler);
+    } else {
+        boundary_.run(what, handler);
+    }
     refresh();
     return done;
 }
@@ -94,7 +101,8 @@ bool QtImageMenus::saveCurrent(const std::string& path) {
 }
 
 bool QtImageMenus::writeImage(const std::string& path) {
-    return run("File > Write image to radio", [&] { return backup_.writeImage(path); });
+    return run(
+        "File > Write image to radio", [&] { return backup_.writeImage(path); }, true);
 }
 
 void QtImageMenus::setKeepImages(bool on) {

@@ -39,7 +39,8 @@ class QtImageMenus : public QObject {
 
   private:
     QString askSavePath(const QString& title, const char* kind);
-    bool run(const char* what, const std::function<bool()>& work);
+    // `input`: the work changes the radio, so it is refused while the inputs are locked.
+    bool run(const char* what, const std::function<bool()>& work, bool input = false);
 
     QtMainWindow& window_;
     ImageBackup& backup_;

@@ -102,8 +102,8 @@ void QtMainWindow::buildMenus() {
         MenuImpl* raw = item.get();
         connect(raw->action(), &QAction::triggered, this, [this, raw, i] {
             raw->restore();
-            dispatch("the port menu",
-                     [this, i] { logic_->mnuOptSelCom_Click(static_cast<int16_t>(i)); });
+            dispatchInput("the port menu",
+                          [this, i] { logic_->mnuOptSelCom_Click(static_cast<int16_t>(i)); });
         });
         ports_[static_cast<size_t>(i - 1)] = std::move(item);
     }
@@ -147,16 +147,21 @@ void QtMainWindow::buildControls() {
         b->setAutoDefault(false);
         b->installEventFilter(this);
         connect(b, &QPushButton::clicked, this, [this, i] {
-            dispatch("a command button",
-                     [this, i] { logic_->cmd00_Click(static_cast<int16_t>(i)); });
+            dispatchInput("a command button",
+                          [this, i] { logic_->cmd00_Click(static_cast<int16_t>(i)); });
         });
         buttons_[static_cast<size_t>(i)] = std::make_unique<ButtonImpl>(*this, b);
         buttons_[static_cast<size_t>(i)]->Move(1882.5 + i * 1920, 135, 1800, 330);
     }
     auto* box = new TwoWayCheckBox(client_);
     box->setFocusPolicy(Qt::StrongFocus);
-    connect(box, &QCheckBox::clicked, this,
-            [this] { dispatch("the TCXO box", [this] { logic_->Check1_Click(); }); });
+    connect(box, &QCheckBox::clicked, this, [this] {
+        // A refused click has toggled the box all the same: it shows the setting kept again.
+        if (dispatchInput("the TCXO box", [this] { logic_->Check1_Click(); }) ==
+            EventOutcome::Refused) {
+            check_->setValue(logic_->TCXOSet() ? 1 : 0);
+        }
+    });
     check_ = std::make_unique<CheckImpl>(*this, box);
     check_->Move(7642.5, 135, 1800, 330);
 
@@ -400,6 +405,14 @@ EventOutcome QtMainWindow::dispatch(const std::string& what, const std::function
     return gate_.dispatch(what, handler);
 }
 
+EventOutcome QtMainWindow::dispatchInput(const std::string& what,
+                                         const std::function<void()>& handler) {
+    if (logic_ != nullptr && boundary_ != nullptr && boundary_->refuseInput()) {
+        return EventOutcome::Refused;
+    }
+    return dispatch(what, handler);
+}
+
 EventOutcome QtMainWindow::runHandler(const std::string& what,
                                       const std::function<void()>& handler) {
     if (logic_ == nullptr) return EventOutcome::Skipped;
@@ -450,11 +463,13 @@ bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
         const int code = vbKeyCode(*key);
         if (code == 0) return false;
         bool consumed = false;
-        const EventOutcome outcome = dispatch("a key in the console list", [&] {
-            consumed = logic_->lboConsole_KeyDown(code, shiftHeld(*key));
-        });
-        // A key whose handler failed was one of the console's own: the list must not act on it.
-        return consumed || outcome == EventOutcome::Failed;
+        const auto handler = [&] { consumed = logic_->lboConsole_KeyDown(code, shiftHeld(*key)); };
+        const EventOutcome outcome = frmMain::consoleKeyActs(code)
+                                         ? dispatchInput("a key in the console list", handler)
+                                         : dispatch("a key in the console list", handler);
+        // A key whose handler failed or was refused was one of the console's own: the list must
+        // not act on it.
+        return consumed || outcome == EventOutcome::Failed || outcome == EventOutcome::Refused;
     }
     for (const auto& b : buttons_) {
         if (watched != b->widget()) continue;
@@ -478,7 +493,12 @@ bool QtMainWindow::previewKey(QObject* receiver, QKeyEvent* event) {
     const int code = vbKeyCode(*event);
     if (code != 0) {
         const bool shift = shiftHeld(*event);
-        dispatch("a key in the window", [this, code, shift] { logic_->Form_KeyDown(code, shift); });
+        const auto handler = [this, code, shift] { logic_->Form_KeyDown(code, shift); };
+        if (frmMain::windowKeyActs(code)) {
+            dispatchInput("a key in the window", handler);
+        } else {
+            dispatch("a key in the window", handler);
+        }
     }
     return false;
 }

@@ -126,6 +126,9 @@ class QtMainWindow : public QMainWindow, public MainWindowView {
     // Runs one handler of the logic; nested events (a resize or close while a handler runs)
     // wait until the outermost one has finished.
     EventOutcome dispatch(const std::string& what, const std::function<void()>& handler);
+    // An input that changes the radio or the console: refused with a beep while the program
+    // locks the inputs (an alignment runs), otherwise as dispatch.
+    EventOutcome dispatchInput(const std::string& what, const std::function<void()>& handler);
     // One handler through the event boundary, as the gate runs it.
     EventOutcome runHandler(const std::string& what, const std::function<void()>& handler);
     // The end after the close sequence: the window hides and the program goes on to its end.

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/align_station.h"
 #include "model/alignment_record.h"
 
 namespace kv7 {
@@ -110,7 +111,7 @@ void TestSetWindow::showReadings(const TestSetReadings& r) {
     }
     error_.note->setText(against);
     deviation_.value->setText(readingText(r.deviation, AlignMeasure::Deviation));
-    status_->setText(qs(r.status));
+    showStatus();
     if (becameReady) present();
 }
 
@@ -124,10 +125,18 @@ void TestSetWindow::showAlignProgress(const AlignProgress& p) {
     alignTarget_.note->setText(QStringLiteral("\u00b1 ") +
                                qs(AlignToleranceText(p.measure, p.tolerance)));
     alignGroup_->show();
+    showStatus();
 }
 
 void TestSetWindow::endAlignProgress() {
     alignGroup_->hide();
+    showStatus();
+}
+
+// While a run goes on the status says how to stop it, since every other input only beeps.
+void TestSetWindow::showStatus() {
+    status_->setText(alignGroup_->isVisibleTo(this) ? QString::fromLatin1(kAligningStatus)
+                                                    : qs(readings_.status));
 }
 
 void TestSetWindow::present() {

@@ -47,6 +47,7 @@ class TestSetWindow : public QWidget, public TestSetView {
     };
 
     Row addRow(QGridLayout* grid, const QString& caption, bool large);
+    void showStatus();
     static std::string rowLine(const Row& row);
 
     Row power_;
