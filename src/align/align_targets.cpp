@@ -22,15 +22,18 @@ struct PointInfo {
     const char* unit;  // of Target= and Tolerance= in the file
     double scale;      // file unit to the program's unit
     double maxTarget;  // in the file's unit
+    // The widest Tolerance= in the file's unit; 0 where it must be below the target instead.
+    double maxTolerance;
 };
 
 constexpr PointInfo kInfo[] = {
     {AlignPoint::PowerHi, "POWER(HI)", "Power(Hi)", AlignItem::PowerHi, Quantity::Power, "W", 1,
-     100},
+     100, 0},
     {AlignPoint::PowerLo, "POWER(LO)", "Power(LO)", AlignItem::PowerLo, Quantity::Power, "W", 1,
-     100},
-    {AlignPoint::Mod, "MOD", "MOD", AlignItem::Mod, Quantity::Deviation, "kHz", 1e3, 25},
-    {AlignPoint::Txf, "TXF", "TXF", AlignItem::Txf, Quantity::Frequency, "Hz", 1, 0},
+     100, 0},
+    {AlignPoint::Mod, "MOD", "MOD", AlignItem::Mod, Quantity::Deviation, "kHz", 1e3, 25, 0},
+    // A frequency error beyond 1 kHz is no alignment of the reference any more.
+    {AlignPoint::Txf, "TXF", "TXF", AlignItem::Txf, Quantity::Frequency, "Hz", 1, 0, 1000},
 };
 
 const PointInfo& info(AlignPoint p) {
@@ -81,8 +84,11 @@ class TargetsReader {
             t.target = *v * current_->scale;
         } else if (key == "TOLERANCE") {
             const std::optional<double> v = ParseNumber(value);
-            if (!v || *v <= 0) {
-                return std::string("Tolerance= must be above 0 ") + current_->unit + where;
+            const double most = current_->maxTolerance;
+            if (!v || *v <= 0 || (most > 0 && *v > most)) {
+                return std::string("Tolerance= must be above 0") +
+                       (most > 0 ? " and at most " + number(most) : std::string()) + " " +
+                       current_->unit + where;
             }
             t.tolerance = *v * current_->scale;
         } else if (key == "MAXSTEPS") {
@@ -95,6 +101,12 @@ class TargetsReader {
             t.note = value;
         } else {
             return "unknown key " + key + "=" + where;
+        }
+        // A tolerance as wide as the target would pass a point that gives nothing at all; told
+        // on the line of whichever of the two comes second.
+        if (t.target > 0 && t.tolerance >= t.target) {
+            return "Tolerance= must be below Target= (" + number(t.target / current_->scale) + " " +
+                   current_->unit + ")" + where;
         }
         return {};
     }

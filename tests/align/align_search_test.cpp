@@ -104,7 +104,7 @@ TEST(AlignTargets, TheFileGivesEachPointItsTargetAndRefusesFaultsByLine) {
         "[Power(Hi)]\nTarget=5.0\nTolerance=0.1\n"
         "[power(lo)]\nTarget=1\nTolerance=0.05\nMaxSteps=8\nMaxKeyTime=30\n"
         "[MOD]\nTarget=3.0\nTolerance=0.1\nNote=Feed 1 kHz at 40 mV\n"
-        "[TXF]\nTolerance=50\n";
+        "[TXF]\nTolerance=1000\n";
     const AlignTargetsParse p = ParseAlignTargets(good, "Align.ini");
     ASSERT_TRUE(p.targets) << p.error;
     EXPECT_DOUBLE_EQ(p.targets->of(AlignPoint::PowerHi)->target, 5.0);
@@ -113,6 +113,7 @@ TEST(AlignTargets, TheFileGivesEachPointItsTargetAndRefusesFaultsByLine) {
     EXPECT_DOUBLE_EQ(p.targets->of(AlignPoint::Mod)->target, 3000.0);  // kHz in the file
     EXPECT_EQ(p.targets->of(AlignPoint::Mod)->note, "Feed 1 kHz at 40 mV");
     EXPECT_EQ(p.targets->of(AlignPoint::Txf)->maxSteps, 12);
+    EXPECT_DOUBLE_EQ(p.targets->of(AlignPoint::Txf)->tolerance, 1000.0);
     EXPECT_FALSE(ParseAlignTargets("[MOD]\nTarget=3\nTolerance=0.1\n", "A")
                      .targets->of(AlignPoint::PowerHi));
 
@@ -125,6 +126,12 @@ TEST(AlignTargets, TheFileGivesEachPointItsTargetAndRefusesFaultsByLine) {
         {"[TXF]\nTarget=150\n", "Align.ini line 2: [TXF] takes no Target="},
         {"[PWR]\n", "Align.ini line 1: unknown section [PWR]"},
         {"[MOD]\nTarget=3\nTolerance=0.1\nMaxSteps=500\n", "Align.ini line 4: MaxSteps="},
+        {"[Power(Hi)]\nTarget=5\nTolerance=5\n",
+         "Align.ini line 3: Tolerance= must be below Target= (5 W) in [Power(Hi)]"},
+        {"[MOD]\nTolerance=4\nTarget=3.0\n",
+         "Align.ini line 3: Tolerance= must be below Target= (3 kHz) in [MOD]"},
+        {"[TXF]\nTolerance=1001\n",
+         "Align.ini line 2: Tolerance= must be above 0 and at most 1000 Hz in [TXF]"},
         {"[MOD]\n" + std::string(100000, 'x') + "\n", "Align.ini line 2: the line is longer"},
         {"[MOD]\nTarget=\x01\x02\n", "Align.ini line 2: the line holds characters"},
     };
