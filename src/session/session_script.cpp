@@ -2,12 +2,19 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <utility>
 
+#include "session/session_words.h"
+
 namespace kv7 {
+
+using script::Args;
+using script::lower;
+using script::normalizedName;
+using script::trim;
+using script::withoutComment;
 
 const std::vector<SessionVerbInfo>& sessionVerbs() {
     static const std::vector<SessionVerbInfo> verbs = {
@@ -81,109 +88,6 @@ constexpr const char* kStateList = "connected, idle or disp-para";
 // The Align menu's points, as it names them.
 constexpr std::array<const char*, 4> kAlignPointNames = {"Power(Hi)", "Power(LO)", "MOD", "TXF"};
 constexpr const char* kAlignList = "Power(Hi), Power(LO), MOD, TXF or all";
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && (isBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
-    return s;
-}
-
-// Blanks inside a name count as one, so "Disp  para" is "Disp para".
-std::string normalizedName(std::string_view s) {
-    std::string out;
-    bool blank = false;
-    for (char c : trim(s)) {
-        if (isBlank(c)) {
-            blank = true;
-            continue;
-        }
-        if (blank && !out.empty()) out += ' ';
-        blank = false;
-        out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
-// The line without its comment: '#' at the start or after a blank, outside quotes.
-std::string_view withoutComment(std::string_view line) {
-    bool quoted = false;
-    for (size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (quoted) {
-            if (c == '\\' && i + 1 < line.size()) {
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            }
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == '#' && (i == 0 || isBlank(line[i - 1]))) {
-            return line.substr(0, i);
-        }
-    }
-    return line;
-}
-
-// The words of one action, read one by one; the last argument may be a text with blanks.
-class Args {
-  public:
-    explicit Args(std::string_view rest) : rest_(trim(rest)) {}
-
-    bool empty() const { return rest_.empty(); }
-    std::string_view rest() const { return rest_; }
-
-    std::string_view word() {
-        size_t end = 0;
-        while (end < rest_.size() && !isBlank(rest_[end])) ++end;
-        const std::string_view w = rest_.substr(0, end);
-        rest_ = trim(rest_.substr(end));
-        return w;
-    }
-
-    // The rest as one text: a quoted text exactly as written between its quotes (with \" and
-    // \\ for a quote and a backslash), otherwise the rest without its outer blanks.
-    bool text(std::string& out, bool& quoted, std::string& error) {
-        quoted = !rest_.empty() && rest_.front() == '"';
-        if (!quoted) {
-            out = std::string(rest_);
-            rest_ = {};
-            return true;
-        }
-        out.clear();
-        for (size_t i = 1; i < rest_.size(); ++i) {
-            const char c = rest_[i];
-            if (c == '\\' && i + 1 < rest_.size() &&
-                (rest_[i + 1] == '"' || rest_[i + 1] == '\\')) {
-                out += rest_[++i];
-            } else if (c == '"') {
-                const std::string_view after = trim(rest_.substr(i + 1));
-                rest_ = {};
-                if (!after.empty()) {
-                    error = "unexpected '" + std::string(after) + "' after the quoted text";
-                    return false;
-                }
-                return true;
-            } else {
-                out += c;
-            }
-        }
-        error = "the quoted text has no closing quote";
-        return false;
-    }
-
-  private:
-    std::string_view rest_;
-};
 
 bool parseInt(std::string_view s, int lo, int hi, int& out) {
     int v = 0;
@@ -475,16 +379,16 @@ class LineParser {
         return textAction(SessionVerb::Device, args, "device needs the path of a serial device");
     }
 
-    // The address is one word; the profile's name may hold blanks.
+    // The address is one word or a quoted text; the profile's name may hold blanks.
     bool testSet(Args& args) {
         a_.verb = SessionVerb::TestSet;
-        a_.text = std::string(args.word());
+        bool quoted = false;
+        if (!args.token(a_.text, quoted, error_)) return false;
         if (a_.text.empty()) {
             return fail(
                 "test-set needs the test set's address: HOST[:PORT] or "
                 "DEVICE[@BAUD][#GPIB]");
         }
-        bool quoted = false;
         return args.text(a_.profile, quoted, error_);
     }
 

@@ -114,6 +114,13 @@ TEST(SessionScript, OtherActions) {
     a = only("test-set /dev/ttyUSB0@19200#12  Bench monitor in dBm");
     EXPECT_EQ(a.text, "/dev/ttyUSB0@19200#12");  // '#' after no blank: no comment
     EXPECT_EQ(a.profile, "Bench monitor in dBm");
+    // Quotes keep an address's blanks and are not part of it.
+    a = only("test-set \"127.0.0.1:5025\"");
+    EXPECT_EQ(a.text, "127.0.0.1:5025");
+    EXPECT_EQ(a.profile, "");
+    a = only("test-set \"COM 3#12\" \"Generic SCPI\"");
+    EXPECT_EQ(a.text, "COM 3#12");
+    EXPECT_EQ(a.profile, "Generic SCPI");
     EXPECT_EQ(only("wait-reading Frequency").quantity, SessionQuantity::Frequency);
     EXPECT_EQ(only("wait-reading deviation").quantity, SessionQuantity::Deviation);
 
@@ -210,6 +217,8 @@ TEST(SessionScript, BadLinesAreReportedWithTheirNumbers) {
         {"wait nan", "not 'nan'"},
         {"wait 1 2", "unexpected '2'"},
         {"test-set", "test-set needs the test set's address"},
+        {"test-set \"\" Generic", "test-set needs the test set's address"},
+        {"test-set \"127.0.0.1:5025", "no closing quote"},
         {"wait-reading", "wait-reading needs power, frequency or deviation"},
         {"wait-reading dBm", "unknown quantity 'dBm'"},
         {"wait-reading power now", "unexpected 'now' after the quantity"},
