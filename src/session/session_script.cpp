@@ -60,6 +60,9 @@ const std::vector<SessionVerbInfo>& sessionVerbs() {
         {SessionVerb::WaitReading, "wait-reading",
          "  wait-reading <power|frequency|deviation>\n"
          "                       until the test set's next good reading, and prints it\n"},
+        {SessionVerb::ContinueOnFail, "continue-on-fail",
+         "  continue-on-fail     from here on, a point that fails does not end the script; the\n"
+         "                       exit status still says so (1) and names the failed points\n"},
     };
     return verbs;
 }
@@ -150,6 +153,9 @@ class LineParser {
             case SessionVerb::AlignData: return file(SessionVerb::AlignData, name, ".csv", args);
             case SessionVerb::TestSet: return testSet(args);
             case SessionVerb::WaitReading: return waitReading(args);
+            case SessionVerb::ContinueOnFail:
+                a_.verb = SessionVerb::ContinueOnFail;
+                return nothingMore(args, name);
         }
         return fail("unknown action '" + std::string(verb) + "'");
     }

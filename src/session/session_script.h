@@ -30,8 +30,9 @@ enum class SessionVerb {
     SweepData,
     Align,
     AlignData,
-    TestSet,     // connects to the test set
-    WaitReading  // the next good reading of a quantity
+    TestSet,        // connects to the test set
+    WaitReading,    // the next good reading of a quantity
+    ContinueOnFail  // from here on a failed point does not end the script
 };
 
 // A verb as the script spells it, and its line of the usage text.

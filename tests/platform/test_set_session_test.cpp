@@ -222,5 +222,41 @@ TEST_F(TestSetSessionTest, AFailingTestSetFailsTheLineWithItsReason) {
     }
 }
 
+// A point that cannot reach its target ends the script, unless continue-on-fail came before:
+// then the alignment data is still written, and the end names the failed point and fails too.
+TEST_F(TestSetSessionTest, AFailedPointEndsTheScriptUnlessItIsToGoOn) {
+    const QDir bench(dir.filePath(QStringLiteral("bench")));
+    ASSERT_TRUE(bench.mkpath(QStringLiteral(".")));
+    ASSERT_TRUE(QFile::copy(kConst, bench.filePath(QStringLiteral("Const.ini"))));
+    QFile targets(bench.filePath(QStringLiteral("Align.ini")));
+    ASSERT_TRUE(targets.open(QIODevice::WriteOnly));
+    // Far beyond the radio's power: two readings show it out of reach.
+    targets.write("[Power(Hi)]\nTarget=50\nTolerance=1\nMaxSteps=2\n");
+    targets.close();
+    const QString address =
+        startBench({QStringLiteral("--ptt"), QStringLiteral("on"), QStringLiteral("--no-pacing")});
+    ASSERT_FALSE(address.isEmpty());
+
+    const struct {
+        const char* first;
+        bool goesOn;
+    } cases[] = {{"", false}, {"continue-on-fail\n", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        QFile::remove(dir.filePath(QStringLiteral("align.csv")));
+        const SessionOutput r = session(
+            {QStringLiteral("--port"), QString::fromStdString(sim.slavePath()),
+             QStringLiteral("--const"), bench.filePath(QStringLiteral("Const.ini"))},
+            QString::fromUtf8(c.first) + "click Connect\nwait-state connected\ntest-set \"" +
+                address + "\"\nalign Power(Hi)\nalign-data align.csv\n");
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString() << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral(": Power(Hi) failed: "))) << r.err.toStdString();
+        EXPECT_EQ(QFile::exists(dir.filePath(QStringLiteral("align.csv"))), c.goesOn);
+        EXPECT_EQ(r.err.contains(QStringLiteral("kv7-session: failed points: Power(Hi) (line ")),
+                  c.goesOn)
+            << r.err.toStdString();
+    }
+}
+
 }  // namespace
 }  // namespace kv7

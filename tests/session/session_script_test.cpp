@@ -121,6 +121,7 @@ TEST(SessionScript, OtherActions) {
     a = only("test-set \"COM 3#12\" \"Generic SCPI\"");
     EXPECT_EQ(a.text, "COM 3#12");
     EXPECT_EQ(a.profile, "Generic SCPI");
+    EXPECT_EQ(only("Continue-On-Fail").verb, SessionVerb::ContinueOnFail);
     EXPECT_EQ(only("wait-reading Frequency").quantity, SessionQuantity::Frequency);
     EXPECT_EQ(only("wait-reading deviation").quantity, SessionQuantity::Deviation);
 
@@ -219,6 +220,7 @@ TEST(SessionScript, BadLinesAreReportedWithTheirNumbers) {
         {"test-set", "test-set needs the test set's address"},
         {"test-set \"\" Generic", "test-set needs the test set's address"},
         {"test-set \"127.0.0.1:5025", "no closing quote"},
+        {"continue-on-fail always", "unexpected 'always' after continue-on-fail"},
         {"wait-reading", "wait-reading needs power, frequency or deviation"},
         {"wait-reading dBm", "unknown quantity 'dBm'"},
         {"wait-reading power now", "unexpected 'now' after the quantity"},

@@ -102,6 +102,12 @@ void SessionRunner::fail(const SessionAction& a, const std::string& why) {
 
 void SessionRunner::finish(int code) {
     finished_ = true;
+    // Points that failed while the script went on still make it a failed one.
+    if (!failedPoints_.empty()) {
+        std::cerr << "kv7-session: failed points: " << failedPoints_ << std::endl;
+        say(stamp() + "failed points: " + failedPoints_);
+        if (code == kSessionExitOk) code = kSessionExitFailed;
+    }
     exitCode_ = code;
     poll_.stop();
     if (code != kSessionExitOk) printAll();
@@ -135,6 +141,7 @@ SessionRunner::Result SessionRunner::perform(const SessionAction& a) {
         case SessionVerb::Align: return align(a);
         case SessionVerb::TestSet: return testSet(a);
         case SessionVerb::WaitReading: return waitReading(a);
+        case SessionVerb::ContinueOnFail: continueOnFail_ = true; return Result::Done;
     }
     return Result::Failed;
 }
@@ -433,10 +440,13 @@ SessionRunner::Result SessionRunner::alignEnded(const SessionAction& a) {
         fail(a, "no point was aligned");
         return Result::Failed;
     }
-    if (failed != nullptr) {
-        fail(a, failed->point +
-                    (failed->cancelled ? " was cancelled" : " failed: " + failed->outcome));
-        return Result::Failed;
+    if (failed == nullptr) return Result::Done;
+    fail(a, failed->point + (failed->cancelled ? " was cancelled" : " failed: " + failed->outcome));
+    if (!continueOnFail_) return Result::Failed;
+    for (const AlignmentRecord& r : results) {
+        if (r.passed) continue;
+        if (!failedPoints_.empty()) failedPoints_ += ", ";
+        failedPoints_ += r.point + " (line " + std::to_string(a.line) + ")";
     }
     return Result::Done;
 }

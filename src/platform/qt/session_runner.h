@@ -93,6 +93,8 @@ class SessionRunner {
     bool ended_ = false;
     int readingsFrom_ = 0;  // the test-set window's count of updates when the wait began
     int exitCode_ = 0;
+    bool continueOnFail_ = false;  // a failed point does not end the script
+    std::string failedPoints_;     // "Power(Hi) (line 5), TXF (line 7)"
 };
 
 }  // namespace kv7
