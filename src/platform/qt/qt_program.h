@@ -10,6 +10,7 @@
 #include "platform/qt/qt_align_menu.h"
 #include "platform/qt/qt_align_view.h"
 #include "platform/qt/qt_heartbeat.h"
+#include "platform/qt/qt_help_menu.h"
 #include "platform/qt/qt_image_menus.h"
 #include "platform/qt/qt_instance_lock.h"
 #include "platform/qt/qt_main_window.h"
@@ -64,6 +65,7 @@ class QtProgram {
     QtAlignEscape& alignEscape() { return alignEscape_; }
     TestSetWindow& testSetWindow() { return testSetWindow_; }
     TestSetDialog& testSetDialog() { return testSetDialog_; }
+    QtHelpMenu& helpMenu() { return helpMenu_; }
 
   private:
     SerialPort& programPort() { return decorated_ ? *decorated_ : qtPort_; }
@@ -95,6 +97,7 @@ class QtProgram {
     }};
     TestSetWindow testSetWindow_{&window_};
     TestSetDialog testSetDialog_{window_, program_, testSetWindow_};
+    QtHelpMenu helpMenu_{window_, program_, options_.constantsFile};
 };
 
 }  // namespace kv7

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/qt/port_devices.h"
+#include "platform/qt/qt_file_locations.h"
 #include "platform/qt/qt_program.h"
 #include "platform/qt/session_options.h"
 #include "platform/qt/session_runner.h"
@@ -92,7 +93,8 @@ int run(int argc, char** argv) {
     SessionBeeper beeper;
     QtProgramOptions options;
     options.programDirectory = programDir.path().toStdString();
-    options.constantsFile = o.constFile;
+    options.constantsFile =
+        o.constFile.empty() ? nativePathText(qtFileLocations().constantsFile) : o.constFile;
     options.beeper = &beeper;
     QtProgram qt(std::move(options));
     if (!putTestSetProfiles(o.testSetsDir, qt.program().testSet().profileFolder())) {

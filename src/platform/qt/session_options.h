@@ -16,7 +16,7 @@ constexpr int kSessionExitSettingsNotSaved = 5;  // the settings could not be sa
 struct SessionOptions {
     std::string port;
     int com = 1;
-    std::string constFile = "Const.ini";
+    std::string constFile;    // empty: where the program looks for Const.ini
     std::string scriptFile;   // empty: standard input
     std::string testSetsDir;  // its *.testset profiles are offered; empty: none but the built-in
     double timeoutS = 60;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/qt/qt_file_locations.h"
 #include "platform/qt/qt_program.h"
 
 #ifdef Q_OS_UNIX
@@ -24,8 +25,6 @@ constexpr int kExitFailed = 1;            // an internal error during start-up
 constexpr int kExitConstantsMissing = 2;  // "Const.ini" unreadable
 constexpr int kExitSecondInstance = 3;    // another copy runs
 constexpr int kExitSettingsNotSaved = 4;  // the settings could not be saved at the end
-
-constexpr const char* kConstantsFile = "Const.ini";
 
 #ifdef Q_OS_UNIX
 int signalPipe[2] = {-1, -1};
@@ -57,10 +56,12 @@ void closeOnTerminationSignals(QtMainWindow& window) {
 #endif
 
 int run(QApplication& app) {
+    const FileLocations where = qtFileLocations();
+    // The user's own folder is made on first use, so the first save finds it.
+    QDir().mkpath(qtPath(where.settingsFolder));
     QtProgramOptions options;
-    options.programDirectory =
-        QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
-    options.constantsFile = kConstantsFile;
+    options.programDirectory = nativePathText(where.settingsFolder);
+    options.constantsFile = nativePathText(where.constantsFile);
     options.singleInstance = true;
     QtProgram qt(std::move(options));
     // Nobody can press OK on the offscreen platform: each box is told on the terminal instead.
@@ -102,7 +103,7 @@ int run(QApplication& app) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("swkv7adj"));
+    QCoreApplication::setApplicationName(QString::fromLatin1(kv7::kUserFolderName));
     QGuiApplication::setQuitOnLastWindowClosed(false);
     return kv7::run(app);
 }
