@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "store/atomic_file.h"
+#include "store/file_path.h"
 
 namespace kv7 {
 
@@ -17,7 +18,7 @@ AlignStation::AlignStation(clsConsole& console, clsIndOp_RigKV7& controller,
                            TestSetStation& testSet, const frmCom& link, TickSource& ticks,
                            MessageSink& messages, SessionRecord& record, std::string constFilePath)
     : messages_(messages),
-      path_((std::filesystem::path(constFilePath).parent_path() / kFileName).string()),
+      path_(utf8FromPath(pathFromUtf8(constFilePath).parent_path() / kFileName)),
       radio_(console, controller, [&link] { return link.lineIdle(); }),
       instrument_(testSet.testSet(), testSet.monitor()),
       run_(radio_, instrument_, ticks, messages) {
@@ -28,7 +29,7 @@ void AlignStation::load() {
     run_.setTargets({});
     fault_.clear();
     std::string text;
-    const FileReadResult read = readRegularFile(path_, kMaxFileSize, text);
+    const FileReadResult read = readRegularFile(pathFromUtf8(path_), kMaxFileSize, text);
     if (read.error == FileReadError::Missing) return;  // no alignment offered
     if (!read) {
         fault_ = path_ + " cannot be read as a regular file.";

@@ -8,6 +8,7 @@
 
 #include "model/monitor_format.h"
 #include "store/common.h"
+#include "store/file_path.h"
 
 namespace kv7 {
 
@@ -89,27 +90,26 @@ bool ImageBackup::saveCurrent(const std::string& path) {
 }
 
 std::string ImageBackup::keptImagesFolder() const {
-    const std::filesystem::path settings(settings_.FullPath());
-    return (settings.parent_path() / kKeptFolder).string();
+    return utf8FromPath(pathFromUtf8(settings_.FullPath()).parent_path() / kKeptFolder);
 }
 
 void ImageBackup::keepCopy() {
-    const std::filesystem::path folder(keptImagesFolder());
+    const std::filesystem::path folder = pathFromUtf8(keptImagesFolder());
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     std::string name = asRead_.info.subName + "_" + utcCompactText(now_());
     // Two reads within one second keep both copies.
-    std::filesystem::path file = folder / (name + kKeptExtension);
+    std::filesystem::path file = folder / pathFromUtf8(name + kKeptExtension);
     for (int n = 2; std::filesystem::exists(file, ec) && n < 100; ++n) {
-        file = folder / (name + "-" + std::to_string(n) + kKeptExtension);
+        file = folder / pathFromUtf8(name + "-" + std::to_string(n) + kKeptExtension);
     }
     std::string error;
-    if (ec || !writeImageFile(file.string(), asRead_, error)) {
-        if (error.empty()) error = "Cannot create the folder " + folder.string() + ".";
+    if (ec || !writeImageFile(utf8FromPath(file), asRead_, error)) {
+        if (error.empty()) error = "Cannot create the folder " + utf8FromPath(folder) + ".";
         showLater("The copy of the image read could not be kept.\r\n" + error);
         return;
     }
-    lastKept_ = file.string();
+    lastKept_ = utf8FromPath(file);
 }
 
 void ImageBackup::setKeepImages(bool on) {

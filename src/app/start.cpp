@@ -2,6 +2,7 @@
 
 #include "store/atomic_file.h"
 #include "store/common.h"
+#include "store/file_path.h"
 
 namespace kv7 {
 
@@ -53,7 +54,7 @@ bool WritePresetSettings(const std::string& dir, int comPort, const std::string&
     std::string body =
         "[OPTION]\r\nComPort=" + std::to_string(comPort) + "\r\nComAutoRelease=0\r\n";
     if (!device.empty()) body += "[PORTS]\r\nCOM" + std::to_string(comPort) + "=" + device + "\r\n";
-    return static_cast<bool>(writeFileAtomically(dir + "/SWKV7ADJ.rs", body));
+    return static_cast<bool>(writeFileAtomically(pathFromUtf8(dir) / "SWKV7ADJ.rs", body));
 }
 
 }  // namespace kv7

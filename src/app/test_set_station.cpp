@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "store/file_path.h"
+
 namespace kv7 {
 
 namespace {
@@ -21,8 +23,7 @@ TestSetStation::TestSetStation(TickSource& ticks, const clsIndOp_RigKV7& control
       monitor_(testSet_, *this, [&controller] { return controller.selectedTxFrequencyHz(); }) {}
 
 std::string TestSetStation::profileFolder() const {
-    const std::filesystem::path file(settings_.FullPath());
-    return (file.parent_path() / kFolder).string();
+    return utf8FromPath(pathFromUtf8(settings_.FullPath()).parent_path() / kFolder);
 }
 
 void TestSetStation::load() {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "store/atomic_file.h"
+#include "store/file_path.h"
 
 namespace kv7 {
 
@@ -124,7 +125,7 @@ bool ReadConstantsFile(const std::string& path, ConstTable& rev20, ConstTable& r
     // Far more than the 44 lines ever read; a larger file is read only that far.
     constexpr std::size_t kMostRead = 1 << 20;
     std::string bytes;
-    if (!readRegularFile(path, kMostRead, bytes)) return false;
+    if (!readRegularFile(pathFromUtf8(path), kMostRead, bytes)) return false;
     std::istringstream in(bytes);
     return ReadConstants(in, rev20, rev10);
 }

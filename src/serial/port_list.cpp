@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "store/file_path.h"
+
 namespace kv7 {
 
 namespace fs = std::filesystem;
@@ -75,8 +77,9 @@ std::string fieldText(const std::string& s) {
 std::vector<StableLink> readStableLinks(const std::string& directory) {
     std::vector<StableLink> links;
     std::error_code ec;
-    for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
-        links.push_back({it->path().string(), canonicalDevice(it->path().string())});
+    for (fs::directory_iterator it(pathFromUtf8(directory), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        links.push_back({utf8FromPath(it->path()), canonicalDevice(utf8FromPath(it->path()))});
     }
     std::sort(links.begin(), links.end(),
               [](const StableLink& a, const StableLink& b) { return a.path < b.path; });
@@ -86,8 +89,8 @@ std::vector<StableLink> readStableLinks(const std::string& directory) {
 std::string canonicalDevice(const std::string& path) {
     if (path.empty()) return {};
     std::error_code ec;
-    const fs::path p = fs::canonical(path, ec);
-    return ec ? std::string() : p.string();
+    const fs::path p = fs::canonical(pathFromUtf8(path), ec);
+    return ec ? std::string() : utf8FromPath(p);
 }
 
 std::vector<PortListEntry> buildPortList(const std::vector<SerialDeviceRow>& rows,

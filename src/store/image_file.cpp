@@ -5,6 +5,7 @@
 #include <map>
 
 #include "store/atomic_file.h"
+#include "store/file_path.h"
 
 namespace kv7 {
 
@@ -207,7 +208,7 @@ bool decodeImageFile(const ByteString& data, bool bareAllowed, ImageFile& out, s
 
 bool readImageFile(const std::string& path, bool bareAllowed, ImageFile& out, std::string& error) {
     std::string raw;
-    const FileReadResult read = readRegularFile(path, kImageFileMaxSize + 1, raw);
+    const FileReadResult read = readRegularFile(pathFromUtf8(path), kImageFileMaxSize + 1, raw);
     switch (read.error) {
         case FileReadError::None: break;
         case FileReadError::Folder: error = path + " is a folder, not an image file."; return false;
@@ -236,7 +237,8 @@ bool readImageFile(const std::string& path, bool bareAllowed, ImageFile& out, st
 bool writeImageFile(const std::string& path, const ImageFile& file, std::string& error) {
     const ByteString bytes = encodeImageFile(file);
     const FileWriteResult written = writeFileAtomically(
-        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        pathFromUtf8(path),
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     if (written.error == FileWriteError::Folder) {
         error = path + " is a folder; choose a file name.";
         return false;

@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
 #include "store/atomic_file.h"
+#include "store/file_path.h"
 
 namespace kv7 {
 
@@ -146,21 +145,21 @@ Found locate(const std::vector<Line>& lines, std::string_view section, std::stri
 
 enum class ReadResult { Missing, Read, Failed };
 
+// A settings file is a few lines; one larger than this is no settings file, and it is never
+// cut short and written back.
+constexpr std::size_t kMostRead = 16u << 20;
+
 // Missing for no file; Failed for something there that cannot be read as a file.
 ReadResult readFile(const fs::path& path, std::string& content) {
-    std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
-    if (st.type() == fs::file_type::not_found) return ReadResult::Missing;
-    if (ec || st.type() != fs::file_type::regular) return ReadResult::Failed;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return ReadResult::Failed;
-    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return in.bad() ? ReadResult::Failed : ReadResult::Read;
+    const FileReadResult read = readRegularFile(path, kMostRead + 1, content);
+    if (read.error == FileReadError::Missing) return ReadResult::Missing;
+    if (!read || content.size() > kMostRead) return ReadResult::Failed;
+    return ReadResult::Read;
 }
 
 // The file is either the old one or the new one, never a part of either.
 bool replaceFile(const fs::path& path, const std::string& content) {
-    return static_cast<bool>(writeFileAtomically(path.string(), content));
+    return static_cast<bool>(writeFileAtomically(path, content));
 }
 
 }  // namespace
@@ -236,7 +235,7 @@ int32_t PrivateProfile::GetPrivateProfileStringA(const std::string& section, con
                                                  const std::string& fileName) {
     std::string content;
     std::optional<std::string> value;
-    if (readFile(fs::path(fileName), content) == ReadResult::Read) {
+    if (readFile(pathFromUtf8(fileName), content) == ReadResult::Read) {
         value = findValue(content, section, key);
     }
     const std::string& text = value ? *value : defaultText;
@@ -250,7 +249,7 @@ bool PrivateProfile::WritePrivateProfileStringA(const std::string& section, cons
                                                 const std::string& text,
                                                 const std::string& fileName) {
     if (fileName.empty()) return false;
-    const fs::path path(fileName);
+    const fs::path path = pathFromUtf8(fileName);
     std::string content;
     const ReadResult read = readFile(path, content);
     // A file that is there but unreadable is left alone rather than replaced by a new one.
@@ -264,7 +263,7 @@ bool PrivateProfile::WritePrivateProfileStringA(const std::string& section, cons
 bool PrivateProfile::removeKey(const std::string& section, const std::string& key,
                                const std::string& fileName) {
     if (fileName.empty()) return false;
-    const fs::path path(fileName);
+    const fs::path path = pathFromUtf8(fileName);
     std::string content;
     const ReadResult read = readFile(path, content);
     if (read == ReadResult::Missing) return true;  // nothing there to remove

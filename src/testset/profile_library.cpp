@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "store/atomic_file.h"
+#include "store/file_path.h"
 
 namespace kv7 {
 
@@ -31,17 +32,19 @@ void ProfileLibrary::load(const std::string& folder) {
     namespace fs = std::filesystem;
     std::error_code ec;
     std::vector<std::string> names;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+    for (fs::directory_iterator it(pathFromUtf8(folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = utf8FromPath(it->path().filename());
         if (isProfileFile(name)) names.push_back(name);
     }
     std::sort(names.begin(), names.end());
-    for (const std::string& name : names) loadFile((fs::path(folder) / name).string(), name);
+    for (const std::string& name : names)
+        loadFile(utf8FromPath(pathFromUtf8(folder) / pathFromUtf8(name)), name);
 }
 
 void ProfileLibrary::loadFile(const std::string& path, const std::string& name) {
     std::string text;
-    const FileReadResult read = readRegularFile(path, kMaxProfileFileSize, text);
+    const FileReadResult read = readRegularFile(pathFromUtf8(path), kMaxProfileFileSize, text);
     if (!read) {
         refused_.push_back(name + ": the file cannot be read as a regular file");
         return;

@@ -2,7 +2,6 @@
 #include "app/start.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -134,7 +133,11 @@ TEST(Start, UnwritableSettingsEndNormally) {
     TempDir dir;
     // A directory in the file's place cannot be written even by a privileged user.
     std::filesystem::create_directory(dir.file("SWKV7ADJ.rs"));
-    chmod(dir.path().c_str(), 0555);
+    std::filesystem::permissions(dir.native(),
+                                 std::filesystem::perms::owner_write |
+                                     std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
     Shell s(dir.path());
     ASSERT_EQ(start(s), StartResult::Running);
     EXPECT_EQ(s.window.ComPortNo(), 1);

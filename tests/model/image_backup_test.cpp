@@ -2,7 +2,6 @@
 // the simulated radio: what lands in the file, what the radio holds afterwards, and that a file
 // that does not belong to the radio never reaches it.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,6 +11,7 @@
 
 #include "model/support/sim_rig.h"
 #include "store/image_file.h"
+#include "support/fifo.h"
 
 namespace kv7::test {
 namespace {
@@ -177,7 +177,11 @@ TEST(ImageBackup, FilesThatDoNotBelongToTheRadioAreRefused) {
         std::filesystem::remove_all(path);
         if (std::string(k.name) == "folder") std::filesystem::create_directories(path);
         if (std::string(k.name) == "pipe") {
-            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+            if (!kHaveFifos) {
+                sayCaseLeftOut(k.name, kNoFifoReason);
+                continue;
+            }
+            ASSERT_TRUE(makeFifo(path));
         }
         if (std::string(k.name) == "50 MB") {
             putFile(path, good.image);

@@ -13,6 +13,7 @@
 #include "model/eeprom_map.h"
 #include "model/service_report.h"
 #include "model/sweep_data_csv.h"
+#include "platform/qt/qt_file_path.h"
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/service_report_pdf.h"
@@ -111,7 +112,7 @@ QString ServiceReportActions::saveAlignmentData(const QString& path) {
 }
 
 QString ServiceReportActions::saveCsv(const QString& path, const std::string& csv) {
-    const FileWriteResult written = writeFileAtomically(path.toStdString(), csv);
+    const FileWriteResult written = writeFileAtomically(filePath(path), csv);
     if (!written) {
         return QStringLiteral("Cannot write %1: %2")
             .arg(path, QString::fromStdString(written.reason));

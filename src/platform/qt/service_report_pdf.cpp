@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/qt/qt_file_path.h"
 #include "platform/qt/report_charts.h"
 #include "platform/qt/report_style.h"
 #include "store/atomic_file.h"
@@ -305,7 +306,7 @@ QString WriteServiceReportPdf(const ServiceReport& report, const QString& path) 
     if (!p.end()) return QStringLiteral("Cannot write %1").arg(path);
     file.close();
     const FileWriteResult written = writeFileAtomically(
-        path.toStdString(), std::string_view(pdf.constData(), static_cast<size_t>(pdf.size())));
+        filePath(path), std::string_view(pdf.constData(), static_cast<size_t>(pdf.size())));
     if (!written) {
         return QStringLiteral("Cannot write %1: %2")
             .arg(path, QString::fromStdString(written.reason));

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "session/session_script.h"
+#include "store/file_path.h"
 
 namespace kv7 {
 
@@ -98,7 +99,7 @@ bool readSessionScript(const SessionOptions& o, std::string& text) {
         text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
         return true;
     }
-    std::ifstream in(o.scriptFile, std::ios::binary);
+    std::ifstream in(pathFromUtf8(o.scriptFile), std::ios::binary);
     if (!in) {
         std::cerr << "kv7-session: cannot read the script " << o.scriptFile << "\n";
         return false;

@@ -2,8 +2,6 @@
 // The application shell put together from real parts and fakes: the link on a fake port, the
 // real sequencer and console, a fake window, a recording controller and a recording message box.
 // Header only: it uses the serial layer's fake port, which only this folder's tests link.
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +18,7 @@
 #include "protocol/tick.h"
 #include "serial/serial_link.h"
 #include "serial/support/fake_serial_port.h"
+#include "support/temp_folder.h"
 
 namespace kv7::test {
 
@@ -39,41 +38,17 @@ class AcceptAnySubName : public SubNameChecker {
     bool RigOpFunc_CheckSubNameLegal(const std::string&) override { return true; }
 };
 
-// A fresh directory under the system's temporary directory, removed with the object.
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kv7-app-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) std::abort();
-        path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const {
-        return (std::filesystem::path(path_) / name).string();
-    }
-
-  private:
-    std::string path_;
-};
+using TempDir = TempFolder;
 
 inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathFromUtf8(path), std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
 inline void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
+    std::ofstream(pathFromUtf8(path), std::ios::binary) << text;
 }
 
 struct Shell {

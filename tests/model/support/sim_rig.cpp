@@ -1,12 +1,12 @@
 #include "model/support/sim_rig.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+
+#include "support/temp_folder.h"
 
 namespace kv7::test {
 
@@ -24,9 +24,7 @@ int hexDigit(uint8_t c) {
 }
 
 std::string makeTempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kv7-rig-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary directory");
-    return pattern;
+    return utf8FromPath(makeTempFolder("kv7-rig-"));
 }
 
 std::string repositoryConstFile() {

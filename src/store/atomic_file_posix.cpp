@@ -1,5 +1,4 @@
-#include "store/atomic_file.h"
-
+// Files on POSIX systems.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,8 +7,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <system_error>
+
+#include "store/atomic_file.h"
+#include "store/atomic_file_parts.h"
 
 namespace kv7 {
 
@@ -17,25 +18,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-FileWriteResult failed(FileWriteError e, std::string reason) {
-    return {e, std::move(reason)};
-}
-
 std::string systemReason(int err) {
     return std::strerror(err);
 }
 
 }  // namespace
 
-FileWriteResult writeFileAtomically(const std::string& path, std::string_view bytes) {
+FileWriteResult writeFileAtomically(const fs::path& path, std::string_view bytes) {
     std::error_code ec;
-    fs::path target = path;
-    // A link is written through, so the link stays and its target gets the new bytes.
-    if (fs::is_symlink(target, ec)) {
-        const fs::path resolved = fs::weakly_canonical(target, ec);
-        if (ec) return failed(FileWriteError::System, ec.message());
-        target = resolved;
-    }
+    const fs::path target = linkTarget(path, ec);
+    if (ec) return failed(FileWriteError::System, ec.message());
     struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
     if (!exists && errno != ENOENT) return failed(FileWriteError::System, systemReason(errno));
@@ -47,14 +39,11 @@ FileWriteResult writeFileAtomically(const std::string& path, std::string_view by
     if (exists && (old.st_mode & S_IWUSR) == 0) {
         return failed(FileWriteError::ReadOnly, "It is marked read-only");
     }
-    const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::random_device seed;
-    std::mt19937 gen(seed());
+    TemporaryNames names(target);
     int fd = -1;
     fs::path temp;
     for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
-        temp =
-            dir / (target.filename().string() + ".~" + std::to_string(gen() % 1000000u) + ".tmp");
+        temp = names.next();
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
@@ -84,7 +73,7 @@ FileWriteResult writeFileAtomically(const std::string& path, std::string_view by
     return {};
 }
 
-FileReadResult readRegularFile(const std::string& path, std::size_t limit, std::string& bytes) {
+FileReadResult readRegularFile(const fs::path& path, std::size_t limit, std::string& bytes) {
     FileReadResult r;
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
