@@ -32,6 +32,7 @@
 #include "app/program.h"
 #include "app/support/fake_messages.h"
 #include "app/support/fake_window.h"
+#include "platform/qt/close_requests.h"
 #include "platform/qt/qt_program.h"
 #include "protocol/tick.h"
 #include "sim/sim_radio.h"
@@ -193,6 +194,15 @@ class NullTimer : public HeartbeatTimer {
     bool on_ = false;
 };
 
+// Told to end (a signal, a closed console) while the program runs: its window closes as its close
+// box would, and the harness stops waiting once the close sequence is over.
+const CloseRequests* endRequests = nullptr;
+const QtMainWindow* endingWindow = nullptr;
+
+bool toldToEnd() {
+    return endRequests != nullptr && endRequests->requested() && endingWindow->unloaded();
+}
+
 // The harness sleeps in the event loop like the program would: processEvents with a time limit
 // never blocks, so it would spin and its own polling would be counted as the program's CPU.
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -201,7 +211,7 @@ bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
     QTimer wake;  // looks at the condition at least this often
     wake.start(10);
     while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
+        if (clock.elapsed() > timeoutMs || toldToEnd()) return false;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
@@ -233,6 +243,7 @@ struct WallResults {
     double idleSeconds = 0;
     long maxRssKiB = 0;
     std::vector<std::string> messages;
+    bool toldToEnd = false;
 };
 
 // kv7-radio-sim as a child; its first line of output is the terminal to open.
@@ -307,6 +318,18 @@ bool runWall(const Options& o, WallResults& r, std::string& error) {
     Program& program = qt.program();
     QtMainWindow& window = qt.window();
     const std::vector<std::string>& messages = qt.messages().shown();
+    CloseRequests requests([&window] { window.close(); });
+    endRequests = &requests;
+    endingWindow = &window;
+    struct EndWatch {
+        WallResults& r;
+        const CloseRequests& requests;
+        ~EndWatch() {
+            r.toldToEnd = requests.requested();
+            endRequests = nullptr;
+            endingWindow = nullptr;
+        }
+    } endWatch{r, requests};
 
     auto observe = [&] { watch.check(steadyUs(), port.bytesIn()); };
     port.setAfterEvent(observe);
@@ -688,6 +711,10 @@ int run(const Options& o) {
     WallResults w;
     std::string error;
     if (!runWall(o, w, error)) {
+        if (w.toldToEnd) {
+            std::cerr << "line_bench: told to end; the program closed as its window does\n";
+            return 3;
+        }
         std::cerr << "line_bench: " << error << "\n";
         for (const std::string& m : w.messages) std::cerr << "  message: " << m << "\n";
         return 2;

@@ -20,16 +20,8 @@ namespace {
 
 using test::RadioSimProcess;
 
-#ifdef KV7_SESSION
-constexpr const char* kSession = KV7_SESSION;
-#else
-constexpr const char* kSession = nullptr;
-#endif
-
-const QString kConst = QString::fromStdString(
-    (std::filesystem::absolute(__FILE__).parent_path().parent_path().parent_path() /
-     "data/Const.ini")
-        .string());
+constexpr const char* kSession = test::kSessionProgram;
+const QString kConst = test::sampleConstIni();
 
 struct SessionOutput {
     int exitCode = -1;

@@ -12,6 +12,12 @@
 
 #include <cstring>
 #endif
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 namespace kv7 {
 
@@ -76,7 +82,9 @@ DeviceAccess deviceAccess(const std::string& path) {
     a.group = g->gr_name;
     a.groupAfterLogin = listedInGroup(*g);
 #else
+    // Every user may open a serial port here; one in use shows only when it is opened.
     (void)path;
+    a.mayOpen = true;
 #endif
     return a;
 }
@@ -108,6 +116,19 @@ DeviceFiles systemDeviceFiles() {
         const bool tty = ::isatty(fd) == 1;
         ::close(fd);
         return tty ? std::string() : "it is not a terminal";
+    };
+#elif defined(Q_OS_WIN)
+    // A device that takes no line settings is no serial port.
+    f.notATerminal = [](const std::string& name) -> std::string {
+        const std::wstring device = L"\\\\.\\" + QString::fromStdString(name).toStdWString();
+        const HANDLE h = CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return {};
+        DCB dcb{};
+        dcb.DCBlength = sizeof dcb;
+        const bool serial = GetCommState(h, &dcb) != 0;
+        CloseHandle(h);
+        return serial ? std::string() : "it is not a serial port";
     };
 #endif
     return f;

@@ -4,10 +4,17 @@
 #ifdef Q_OS_UNIX
 #include <sys/ioctl.h>
 #endif
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 #include <QStringList>
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <utility>
 
 #include "serial/port_names.h"
 #include "store/private_profile.h"
@@ -196,12 +203,44 @@ int32_t QtSerialPort::inBufferCount() const {
     return port_.isOpen() ? clampedCount(port_.bytesAvailable()) : 0;
 }
 
+namespace {
+
+// Bytes the system holds for the port: received and not yet read, written and not yet sent.
+// A count the system will not give is 0; `in` is -1 where no system call can tell.
+struct SystemQueues {
+    qint64 in = -1;
+    qint64 out = 0;
+};
+
+// The system's handle of the port: a file descriptor on POSIX, a HANDLE on Windows.
+using PortHandle = decltype(std::declval<const QSerialPort&>().handle());
+
+SystemQueues systemQueues(PortHandle handle) {
+    SystemQueues q;
+#if defined(Q_OS_UNIX)
+    int in = 0;
+    int out = 0;
+    const int fd = static_cast<int>(handle);
+    q.in = ioctl(fd, FIONREAD, &in) == 0 && in > 0 ? in : 0;
+    q.out = ioctl(fd, TIOCOUTQ, &out) == 0 && out > 0 ? out : 0;
+#elif defined(Q_OS_WIN)
+    DWORD errors = 0;
+    COMSTAT status{};
+    // Also clears a line error the system holds, which would otherwise stop the port's I/O.
+    const bool known = ClearCommError(handle, &errors, &status) != 0;
+    q.in = known ? status.cbInQue : 0;
+    q.out = known ? status.cbOutQue : 0;
+#else
+    (void)handle;
+#endif
+    return q;
+}
+
+}  // namespace
+
 void QtSerialPort::fetchReceived() {
     if (!port_.isOpen()) return;
-#ifdef Q_OS_UNIX
-    int inSystem = 0;
-    if (ioctl(static_cast<int>(port_.handle()), FIONREAD, &inSystem) != 0 || inSystem <= 0) return;
-#endif
+    if (systemQueues(port_.handle()).in == 0) return;
     // Reads without waiting, as the event loop would have; the receive event comes from here.
     port_.waitForReadyRead(0);
 }
@@ -214,14 +253,8 @@ ByteString QtSerialPort::input() {
 
 int32_t QtSerialPort::outBufferCount() const {
     if (!port_.isOpen()) return 0;
-    qint64 queued = port_.bytesToWrite();
-#ifdef Q_OS_UNIX
     // Bytes the system holds for the line count too: they are not sent yet either.
-    int inSystem = 0;
-    if (ioctl(static_cast<int>(port_.handle()), TIOCOUTQ, &inSystem) == 0 && inSystem > 0)
-        queued += inSystem;
-#endif
-    return clampedCount(queued);
+    return clampedCount(port_.bytesToWrite() + systemQueues(port_.handle()).out);
 }
 
 void QtSerialPort::output(const ByteString& bytes) {

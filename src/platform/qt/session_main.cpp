@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "platform/qt/close_requests.h"
 #include "platform/qt/port_devices.h"
 #include "platform/qt/qt_file_locations.h"
 #include "platform/qt/qt_program.h"
@@ -136,12 +137,19 @@ int run(int argc, char** argv) {
         say("=== the program did not start");
         return settingsStatus(kSessionExitNoStart);
     }
+    // Told to end (a signal, a closed console): the window closes as its close box would,
+    // putting an alignment's item back first, and the session fails as one cut short.
+    CloseRequests requests([&window] { window.close(); });
     window.show();
     window.activateWindow();
     startRunner = &runner;
     app.exec();
 
     int code = runner.finished() ? runner.exitCode() : kSessionExitOk;
+    if (requests.requested() && !runner.finished()) {
+        say("=== told to end before the script was done");
+        code = kSessionExitFailed;
+    }
     if (code == kSessionExitOk && program.boundary().failures() > 0) {
         say("=== the program reported " + std::to_string(program.boundary().failures()) +
             " internal error(s)");

@@ -6,16 +6,9 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/qt/close_requests.h"
 #include "platform/qt/qt_file_locations.h"
 #include "platform/qt/qt_program.h"
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <QSocketNotifier>
-#include <csignal>
-#endif
 
 namespace kv7 {
 namespace {
@@ -25,35 +18,6 @@ constexpr int kExitFailed = 1;            // an internal error during start-up
 constexpr int kExitConstantsMissing = 2;  // "Const.ini" unreadable
 constexpr int kExitSecondInstance = 3;    // another copy runs
 constexpr int kExitSettingsNotSaved = 4;  // the settings could not be saved at the end
-
-#ifdef Q_OS_UNIX
-int signalPipe[2] = {-1, -1};
-
-void onTerminationSignal(int) {
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = write(signalPipe[1], &c, 1);
-}
-
-// Being told to end (Ctrl+C, kill, a closed terminal) ends like closing the window: the
-// port is closed and the settings are saved.
-void closeOnTerminationSignals(QtMainWindow& window) {
-    if (pipe(signalPipe) != 0) return;
-    for (int fd : signalPipe) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, notifier] {
-        char buf[16];
-        while (read(signalPipe[0], buf, sizeof buf) > 0) {
-        }
-        notifier->setEnabled(false);
-        window.close();
-    });
-    struct sigaction sa {};
-    sa.sa_handler = onTerminationSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
-}
-#endif
 
 int run(QApplication& app) {
     const FileLocations where = qtFileLocations();
@@ -81,9 +45,9 @@ int run(QApplication& app) {
         case StartResult::Failed: code = kExitFailed; break;
     }
     if (code == 0) {
-#ifdef Q_OS_UNIX
-        closeOnTerminationSignals(window);
-#endif
+        // Being told to end (Ctrl+C, kill, a closed terminal or console, the session's end)
+        // ends like closing the window: the port is closed and the settings are saved.
+        CloseRequests requests([&window] { window.close(); });
         window.show();
         // Every way out (close box, File > Exit, the session ending, a signal) runs the window's
         // close sequence, which ends this loop; the loop's own end runs it for what is left.

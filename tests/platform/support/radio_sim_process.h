@@ -1,6 +1,7 @@
 #pragma once
 #include <QProcess>
 #include <QStringList>
+#include <filesystem>
 #include <string>
 
 namespace kv7::test {
@@ -11,6 +12,20 @@ constexpr const char* kSimProgram = KV7_RADIO_SIM;
 #else
 constexpr const char* kSimProgram = nullptr;
 #endif
+
+// The kv7-session the build made, for the tests that run it; nullptr elsewhere.
+#ifdef KV7_SESSION
+constexpr const char* kSessionProgram = KV7_SESSION;
+#else
+constexpr const char* kSessionProgram = nullptr;
+#endif
+
+// The sample constants file of the source tree, data/Const.ini.
+inline QString sampleConstIni() {
+    const std::filesystem::path tests =
+        std::filesystem::absolute(__FILE__).parent_path().parent_path().parent_path();
+    return QString::fromStdString((tests.parent_path() / "data" / "Const.ini").string());
+}
 
 // kv7-radio-sim as a child process; its first line of output is the terminal to open.
 class RadioSimProcess {
