@@ -10,7 +10,7 @@ namespace kv7 {
 
 namespace {
 
-constexpr const char* kSection = "OPTION";
+constexpr const char* kOptionSection = "OPTION";
 constexpr const char* kKeyComPort = "ComPort";
 constexpr const char* kKeyComAutoRelease = "ComAutoRelease";
 constexpr int32_t kDefaultComPort = 1;
@@ -215,7 +215,7 @@ void frmMain::reportLinkError() {
 }
 
 void frmMain::saveData(clsCmcProfileIO& objProf) {
-    objProf.setSection(kSection);
+    objProf.setSection(kOptionSection);
     // A start that failed before the settings were loaded leaves the stored ones as they are.
     // Both keys are tried whatever the first gave; a failure is kept for the platform to tell.
     bool saved = true;
@@ -232,7 +232,7 @@ void frmMain::saveData(clsCmcProfileIO& objProf) {
 }
 
 void frmMain::loadData(clsCmcProfileIO& objProf) {
-    objProf.setSection(kSection);
+    objProf.setSection(kOptionSection);
     // One variable serves both keys; a key that cannot be read gets its own default rather
     // than whatever the other key left in the variable.
     int32_t v = 0;

@@ -8,7 +8,7 @@ namespace kv7 {
 
 namespace {
 
-constexpr const char* kSection = "TESTSET";
+constexpr const char* kTestSetSection = "TESTSET";
 constexpr const char* kKeyAddress = "Address";
 constexpr const char* kKeyProfile = "Profile";
 constexpr const char* kFolder = "testsets";
@@ -34,7 +34,7 @@ void TestSetStation::load() {
         for (const std::string& r : profiles_.refused()) text += "\n" + r;
         messages_.showMessage(text);
     }
-    settings_.setSection(kSection);
+    settings_.setSection(kTestSetSection);
     std::string v;
     if (settings_.loadData(kKeyAddress, v, "")) address_ = v;
     v.clear();
@@ -46,7 +46,7 @@ bool TestSetStation::connect(const std::string& address, const std::string& prof
     if (started && (address != address_ || profile != profile_)) {
         address_ = address;
         profile_ = profile;
-        settings_.setSection(kSection);
+        settings_.setSection(kTestSetSection);
         settings_.saveData(kKeyAddress, ProfileValue(address_));
         settings_.saveData(kKeyProfile, ProfileValue(profile_));
     }

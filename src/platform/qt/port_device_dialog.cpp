@@ -9,16 +9,9 @@
 #include <QVBoxLayout>
 
 #include "platform/qt/port_device_chooser.h"
+#include "platform/qt/qt_strings.h"
 
 namespace kv7 {
-
-namespace {
-
-QString qt(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-}  // namespace
 
 PortDeviceDialog::PortDeviceDialog(PortDeviceChooser& chooser, QWidget* parent)
     : QDialog(parent), chooser_(chooser) {
@@ -100,18 +93,18 @@ void PortDeviceDialog::refresh() {
     const int was = selectedRow();
     const std::string selected =
         was >= 0 ? entries_[static_cast<size_t>(was)].device.systemLocation : std::string();
-    current_->setText(qt(chooser_.currentDeviceText()));
+    current_->setText(qs(chooser_.currentDeviceText()));
     entries_ = chooser_.devices();
     table_->clear();
     const QString com = QStringLiteral("COM %1").arg(chooser_.comPort());
     QTreeWidgetItem* reselect = nullptr;
     for (const PortListEntry& e : entries_) {
         QStringList cells{e.current ? com : QString()};
-        for (const std::string& f : portListFields(e)) cells << qt(f);
+        for (const std::string& f : portListFields(e)) cells << qs(f);
         // What to do about a device this user may not open is told below the list.
         cells.back() = e.access.mayOpen ? QStringLiteral("yes") : QStringLiteral("no");
         auto* item = new QTreeWidgetItem(table_, cells);
-        item->setToolTip(static_cast<int>(cells.size()) - 1, qt(accessText(e.access)));
+        item->setToolTip(static_cast<int>(cells.size()) - 1, qs(accessText(e.access)));
         if (e.current) {
             QFont f = item->font(0);
             f.setBold(true);
@@ -144,14 +137,14 @@ void PortDeviceDialog::selectionChanged() {
         note = QStringLiteral(
                    "Assigning writes its stable name %1, which stays the same when "
                    "the adapter is plugged in again.")
-                   .arg(qt(e.stablePath));
+                   .arg(qs(e.stablePath));
     } else {
         note = QStringLiteral("Assigning writes %1; the device has no stable name.")
-                   .arg(qt(e.device.systemLocation));
+                   .arg(qs(e.device.systemLocation));
     }
     if (!e.access.mayOpen) {
         // accessText reads "no: " and what to do.
-        QString why = qt(accessText(e.access)).mid(4);
+        QString why = qs(accessText(e.access)).mid(4);
         why = why.startsWith(QStringLiteral("this user")) ? why.left(1).toUpper() + why.mid(1)
                                                           : "This user may not open it: " + why;
         note += QLatin1Char('\n') + why + QLatin1Char('.');
@@ -172,7 +165,7 @@ void PortDeviceDialog::useDefault() {
 // The list is read again either way: after a refusal it shows what is there now.
 void PortDeviceDialog::report(const PortAssignment& outcome) {
     refresh();
-    status_->setText(qt(outcome.message));
+    status_->setText(qs(outcome.message));
     QPalette p = status_->palette();
     p.setColor(QPalette::WindowText,
                outcome.done ? palette().color(QPalette::WindowText) : QColor(0xB0, 0x00, 0x00));

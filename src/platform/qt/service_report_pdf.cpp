@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/qt/qt_file_path.h"
+#include "platform/qt/qt_strings.h"
 #include "platform/qt/report_charts.h"
 #include "platform/qt/report_style.h"
 #include "store/atomic_file.h"
@@ -25,10 +25,6 @@ using report::monoFont;
 using report::sansFont;
 
 constexpr double kMarginMm = 15;
-
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 // Draws the report page by page, top to bottom; starts a new page when the next block does not
 // fit on this one.

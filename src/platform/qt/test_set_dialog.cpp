@@ -12,6 +12,7 @@
 
 #include "app/program.h"
 #include "platform/qt/qt_main_window.h"
+#include "platform/qt/qt_strings.h"
 #include "platform/qt/test_set_window.h"
 
 namespace kv7 {
@@ -20,10 +21,6 @@ namespace {
 
 // While shown, the state follows the connection at this pace.
 constexpr int kRefreshMs = 200;
-
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 QLabel* textLabel(QWidget* parent) {
     auto* l = new QLabel(parent);

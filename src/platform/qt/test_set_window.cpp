@@ -11,16 +11,13 @@
 
 #include "app/align_station.h"
 #include "model/alignment_record.h"
+#include "platform/qt/qt_strings.h"
 
 namespace kv7 {
 
 namespace {
 
 const QString kNone = QStringLiteral("\u2014");
-
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 QString readingText(const Reading& r, AlignMeasure measure) {
     return r.valid ? qs(AlignReadingText(measure, r.value)) : kNone;
