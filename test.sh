@@ -10,6 +10,12 @@ kv7_ensure_packages
 export QT_QPA_PLATFORM=offscreen
 jobs=${KV7_JOBS:-2}
 
+# Ninja for a new build folder (it starts a dependent's compiles before its libraries link, and
+# keeps .ninja_log with every step's time); a folder configured before keeps its generator.
+generator() {
+    if [ ! -f "$1/CMakeCache.txt" ] && command -v ninja >/dev/null; then echo "-GNinja"; fi
+}
+
 # The sanitizer build, its tests and the fuzzing run beside the normal build and tests from the
 # start, at the lowest priority: they take what processor time the normal build leaves (its
 # links, its waits between targets), then most of it while the paced tests wait on the line, and
@@ -19,8 +25,9 @@ jobs=${KV7_JOBS:-2}
 sanitized_and_fuzzed() {
     echo "== sanitizer build"
     # -O1 without debug information: the sanitizers need no more, and it builds and runs faster.
-    cmake -S . -B build-asan -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS=-O1 -DKV7_SANITIZE=ON \
-        -DKV7_WITH_QT=OFF >/dev/null
+    # The benchmarks run from the normal build only.
+    cmake -S . -B build-asan $(generator build-asan) -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS=-O1 \
+        -DKV7_SANITIZE=ON -DKV7_WITH_QT=OFF -DKV7_BENCH=OFF >/dev/null
     cmake --build build-asan -j"$jobs"
     echo "== sanitizer tests"
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -31,14 +38,14 @@ sanitized_and_fuzzed() {
 mkdir -p build
 side_log=build/sanitized-and-fuzzed.log
 set -m
-nice -n 19 bash -c "$(declare -f sanitized_and_fuzzed); set -euo pipefail; jobs=$jobs
+nice -n 19 bash -c "$(declare -f generator sanitized_and_fuzzed); set -euo pipefail; jobs=$jobs
     sanitized_and_fuzzed" >"$side_log" 2>&1 &
 side=$!
 set +m
 trap 'kill -- "-$side" 2>/dev/null || true' EXIT
 
 echo "== normal build"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build $(generator build) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 
 echo "== normal tests"

@@ -5,8 +5,6 @@
 //   steps x (the item's pause + the profile's settle + one reading) + one monitoring cycle,
 // where a reading and a monitoring cycle are measured in the same rig. Prints one table; exit
 // status 1 when a point does not pass, 2 when the bench cannot run.
-#include <stdlib.h>
-
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -31,6 +29,8 @@
 #include "sim/sim_serial_port.h"
 #include "sim/sim_test_set_link.h"
 #include "sim/sim_transmitter.h"
+#include "store/file_path.h"
+#include "support/temp_folder.h"
 
 namespace kv7::bench {
 namespace {
@@ -229,11 +229,7 @@ bool runBench(const std::string& dir, Figures& figures, int64_t& cycleMs, std::s
 
 int run() {
     namespace fs = std::filesystem;
-    std::string dir = (fs::temp_directory_path() / "kv7-align-bench-XXXXXX").string();
-    if (mkdtemp(dir.data()) == nullptr) {
-        std::cerr << "align_bench: no temporary directory\n";
-        return 2;
-    }
+    const std::string dir = utf8FromPath(test::makeTempFolder("kv7-align-bench-"));
     std::error_code ec;
     for (const char* name : {"Const.ini", "Align.ini"}) {
         fs::copy_file(fs::path(kDataDir) / name, fs::path(dir) / name, ec);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when any is missing.
 # Sourced by ./run.sh and ./test.sh.
-kv7_packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
+kv7_packages=(cmake g++ make ninja-build pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
               googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
               poppler-utils)
 

@@ -1,5 +1,12 @@
 // Runs kv7-radio-sim and talks to it over its pseudo-terminal as a program would.
 #include <gtest/gtest.h>
+
+#ifndef KV7_RADIO_SIM
+// The pseudo-terminal radio is built where the system has pseudo-terminals.
+TEST(RadioSimPty, NeedsThePseudoTerminalRadio) {
+    GTEST_SKIP() << "kv7-radio-sim serves a pseudo-terminal, which this system does not have";
+}
+#else
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,8 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "sim/support/posix_sim_process.h"
 #include "sim/support/sim_bench.h"
-#include "sim/support/sim_process.h"
 
 namespace kv7::simtest {
 namespace {
@@ -83,3 +90,5 @@ TEST(RadioSimPty, CommandLine) {
 
 }  // namespace
 }  // namespace kv7::simtest
+
+#endif

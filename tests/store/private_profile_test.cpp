@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
+
 namespace kv7 {
 namespace {
 
@@ -227,7 +229,7 @@ class PrivateProfileDisk : public ::testing::Test {
             fs::temp_directory_path() / ("kv7_profile_" + std::to_string(std::random_device{}()));
         fs::create_directories(dir_);
     }
-    void TearDown() override { fs::remove_all(dir_); }
+    void TearDown() override { test::removeTree(dir_); }
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
     static std::string slurp(const std::string& p) {
         std::ifstream in(p, std::ios::binary);

@@ -261,7 +261,9 @@ TEST_F(ProfileIO, TextDefaults) {
 }
 
 TEST(ProfileIODisk, SettingsFileInAPosixProgramDirectory) {
-    if constexpr (fs::path::preferred_separator != '/') GTEST_SKIP();
+    if constexpr (fs::path::preferred_separator != '/') {
+        GTEST_SKIP() << "program directories here are not POSIX paths";
+    }
     const fs::path dir =
         fs::temp_directory_path() / ("kv7_prof_" + std::to_string(std::random_device{}()));
     fs::create_directories(dir);

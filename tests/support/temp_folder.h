@@ -24,16 +24,23 @@ inline std::filesystem::path makeTempFolder(const std::string& prefix) {
     std::abort();
 }
 
+// Removes a folder with everything in it, also what a test left read-only (which Windows will
+// not delete) or without write permission.
+inline void removeTree(const std::filesystem::path& dir) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
+    for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        fs::permissions(it->path(), fs::perms::owner_read | fs::perms::owner_write,
+                        fs::perm_options::add, ec);
+    }
+    fs::remove_all(dir, ec);
+}
+
 class TempFolder {
   public:
     explicit TempFolder(const std::string& prefix = "kv7-") : path_(makeTempFolder(prefix)) {}
-    ~TempFolder() {
-        namespace fs = std::filesystem;
-        std::error_code ec;
-        // A test may have taken the write permission away to see a save fail.
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(path_, ec);
-    }
+    ~TempFolder() { removeTree(path_); }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 

@@ -1,4 +1,4 @@
-#include "sim/support/sim_process.h"
+#include "sim/support/posix_sim_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
