@@ -25,7 +25,6 @@ generator() {
 sanitized_and_fuzzed() {
     echo "== sanitizer build"
     # -O1 without debug information: the sanitizers need no more, and it builds and runs faster.
-    # The benchmarks run from the normal build only.
     cmake -S . -B build-asan $(generator build-asan) -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS=-O1 \
         -DKV7_SANITIZE=ON -DKV7_WITH_QT=OFF -DKV7_BENCH=OFF >/dev/null
     cmake --build build-asan -j"$jobs"
@@ -45,7 +44,9 @@ set +m
 trap 'kill -- "-$side" 2>/dev/null || true' EXIT
 
 echo "== normal build"
-cmake -S . -B build $(generator build) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# The benchmarks are built and run by bench/run.sh.
+cmake -S . -B build $(generator build) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV7_BENCH=OFF \
+    >/dev/null
 cmake --build build -j"$jobs"
 
 echo "== normal tests"

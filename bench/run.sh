@@ -16,7 +16,7 @@ fi
 
 export QT_QPA_PLATFORM=offscreen
 jobs=${KV7_JOBS:-2}
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV7_BENCH=ON >/dev/null
 cmake --build build -j"$jobs" --target kv7_line_bench kv7_parser_bench kv7_align_bench \
     kv7-radio-sim >/dev/null
 

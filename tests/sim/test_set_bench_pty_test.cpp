@@ -6,8 +6,8 @@
 #ifndef KV7_RADIO_SIM
 // The pseudo-terminal radio is built where the system has pseudo-terminals.
 TEST(TestSetBenchPty, NeedsThePseudoTerminalRadio) {
-    GTEST_SKIP() << "kv7-radio-sim and its test set over TCP serves a pseudo-terminal, which this "
-                    "system does not have";
+    GTEST_SKIP() << "kv7-radio-sim, which serves the radio and its test set, needs a "
+                    "pseudo-terminal, which this system does not have";
 }
 #else
 #include <unistd.h>
