@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 #include "platform/support/radio_log.h"
@@ -30,6 +31,11 @@ struct Signal {
     int number;
     const char* name;
 };
+
+// Named by the signal in test lists.
+void PrintTo(const Signal& s, std::ostream* os) {
+    *os << s.name;
+}
 
 class CloseRequestTest : public ::testing::TestWithParam<Signal> {};
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 
 #include "store/file_path.h"
@@ -38,6 +39,11 @@ struct RefusedCase {
     bool written;
     const char* reason;  // part of the reason when refused
 };
+
+// Named by its row in test lists.
+void PrintTo(const RefusedCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AtomicFileRefused : public ::testing::TestWithParam<RefusedCase> {};
 
