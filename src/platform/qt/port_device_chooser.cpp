@@ -87,9 +87,13 @@ void PortDeviceChooser::openDialog() {
 // The tooltip is written when it is about to show, so it names the device of that moment.
 bool PortDeviceChooser::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ToolTip && watched == window_.comBusyWidget()) {
-        std::string tip = currentDeviceText();
         // The window's own captions stay as they are; the run's status goes here.
-        if (program_.align().run().running()) tip = std::string(kAligningStatus) + "\n" + tip;
+        std::string tip;
+        if (program_.align().run().running()) {
+            tip = kAligningStatus;
+            tip += '\n';
+        }
+        tip += currentDeviceText();
         window_.comBusyWidget()->setToolTip(QString::fromStdString(tip));
     }
     return false;
