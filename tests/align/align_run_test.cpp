@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <optional>
 #include <set>
 
 #include "model/support/sim_rig.h"
@@ -192,6 +194,73 @@ TEST(AlignRun, CancelAfterAPassKeepsTheAlignedValue) {
     EXPECT_EQ(b.rig.value(kLineChNo), 0);  // the technician's channel again
     EXPECT_EQ(b.technician.questions.size(), 1u);
     EXPECT_TRUE(b.rig.lineClean());
+}
+
+// On the paced line the radio takes the program's bytes at 960 bytes/s: every reading the run
+// takes, in its searches, its verdicts and TXF's table check, is asked only once every change
+// written before it has reached the radio and the profile's Settle= has passed since.
+TEST(AlignRun, EveryReadingWaitsForTheRadiosLastChangeAndSettle) {
+    Bench b(keyedRadio(kTargets, 20, 250, 10));
+    ASSERT_TRUE(b.ready());
+    struct Query {
+        int32_t ms;
+        std::string text;
+    };
+    std::vector<int32_t> received;  // each adjustment frame, when the radio had taken it in
+    std::vector<Query> queries;     // the run's measurement queries, when the test set had them
+    b.rig.radio().setFrameListener([&](const ByteString& record, bool malformed) {
+        if (!malformed && record.size() == 10 && record[2] == 0xE8) received.push_back(b.rig.now());
+    });
+    size_t seen = b.links.last()->written().size();
+    b.onTick = [&] {
+        const std::string& text = b.links.last()->written();
+        // The readings window measures between points; the run's own readings are those taken
+        // while it holds the window's back.
+        const bool runReads = b.rig.program().testSet().monitor().paused();
+        for (size_t at = text.find("MEAS", seen); runReads && at != std::string::npos;
+             at = text.find("MEAS", at + 1))
+            queries.push_back({b.rig.now(), text.substr(at, text.find('\n', at) - at)});
+        seen = text.size();
+    };
+    const size_t writtenBefore = b.rig.tap().written().size();
+    ASSERT_TRUE(b.align({AlignPoint::PowerHi, AlignPoint::Txf}));
+    b.rig.radio().setFrameListener({});
+    ASSERT_EQ(b.run().results().size(), 2u);
+    for (const AlignmentRecord& r : b.run().results()) EXPECT_TRUE(r.passed) << r.outcome;
+
+    // The adjustment frames the program wrote, in the order the radio takes them in; a change is
+    // one whose command carries a value other than its last one (TXF's tracking repeats its
+    // setting, which changes nothing).
+    struct Sent {
+        int32_t ms;
+        bool change;
+    };
+    std::vector<Sent> sent;
+    std::map<int, ByteString> last;
+    for (size_t i = writtenBefore; i < b.rig.tap().written().size(); ++i) {
+        const ByteString& r = b.rig.tap().written()[i].record;
+        if (r.size() != 10 || r[2] != 0xE8) continue;
+        const ByteString value(r.begin() + 8, r.end());
+        sent.push_back({b.rig.tap().written()[i].ms, last[r[7]] != value});
+        last[r[7]] = value;
+    }
+    ASSERT_EQ(received.size(), sent.size());
+
+    const int32_t settle = b.rig.program().testSet().testSet().settleMs(Quantity::Power);
+    ASSERT_GE(queries.size(), 10u);
+    int tableChecks = 0;
+    for (const Query& q : queries) {
+        // The last change written before the query had reached the radio Settle= before it.
+        std::optional<size_t> lastChange;
+        for (size_t k = 0; k < sent.size() && sent[k].ms <= q.ms; ++k)
+            if (sent[k].change) lastChange = k;
+        if (!lastChange) continue;
+        EXPECT_LE(received[*lastChange] + settle, q.ms) << q.text << " at " << q.ms << " ms";
+        if (*lastChange + 1 >= 40 && sent[*lastChange].ms - sent[*lastChange - 39].ms < 1000)
+            ++tableChecks;
+    }
+    // TXF's table check read the carrier after the whole table (40 entries) was taken in.
+    EXPECT_GE(tableChecks, 3);
 }
 
 TEST(AlignRun, EveryEarlyEndPutsTheValueBackOnTheLine) {
