@@ -2,6 +2,7 @@
 #include <functional>
 #include <string>
 
+#include "app/additions_status.h"
 #include "app/align_station.h"
 #include "app/event_boundary.h"
 #include "app/image_backup.h"
@@ -59,6 +60,8 @@ class Program {
     ImageBackup& imageBackup() { return backup_; }
     TestSetStation& testSet() { return testSet_; }
     AlignStation& align() { return align_; }
+    // The line under the window's controls where the additions say what they did.
+    AdditionsStatus& additionsStatus() { return status_; }
     // Closing must wait while an alignment puts its item back on the line: false (and the run
     // told to end) until it has.
     bool readyToClose();
@@ -68,6 +71,7 @@ class Program {
 
   private:
     ModalDepth depth_;
+    AdditionsStatus status_;
     ModalMessageSink sink_;
     EventBoundary boundary_;
     SerialPort& port_;

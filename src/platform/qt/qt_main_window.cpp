@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
@@ -59,6 +60,7 @@ QtMainWindow::QtMainWindow(QWidget* parent)
              [this] { logic_->Form_QueryUnload(); }, [this] { finishUnload(); }}) {
     buildMenus();
     buildControls();
+    buildStatusLine();
     keyPreview_ = std::make_unique<KeyPreview>(*this);
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { gate_.queryUnloadOnce(); });
 #ifndef QT_NO_SESSIONMANAGER
@@ -68,7 +70,8 @@ QtMainWindow::QtMainWindow(QWidget* parent)
 #endif
     const double tx = TwipsPerPixelX();
     const double ty = TwipsPerPixelY();
-    resize(static_cast<int>(std::lround(9525 / tx)), static_cast<int>(std::lround(6600 / ty)));
+    resize(static_cast<int>(std::lround(9525 / tx)),
+           static_cast<int>(std::lround(6600 / ty)) + statusLineHeight());
 }
 
 QtMainWindow::~QtMainWindow() {
@@ -122,6 +125,31 @@ void QtMainWindow::buildMenus() {
         });
         releases_[static_cast<size_t>(i)] = std::move(item);
     }
+}
+
+void QtMainWindow::buildStatusLine() {
+    statusBar_ = new QStatusBar(this);
+    statusBar_->setSizeGripEnabled(false);
+    statusText_ = new QLabel(statusBar_);
+    statusText_->setObjectName(QStringLiteral("additionsStatus"));
+    statusText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar_->addWidget(statusText_, 1);
+    setStatusBar(statusBar_);
+}
+
+int QtMainWindow::statusLineHeight() const {
+    if (statusBar_ == nullptr || !statusBar_->isVisibleTo(this)) return 0;
+    return statusBar_->sizeHint().height();
+}
+
+void QtMainWindow::showStatus(const std::string& text) {
+    statusText_->setText(toQt(text));
+    statusText_->setToolTip(toQt(text));
+    if (statusObserver_) statusObserver_(text);
+}
+
+QString QtMainWindow::additionsStatus() const {
+    return statusText_->text();
 }
 
 void QtMainWindow::buildControls() {
@@ -278,7 +306,7 @@ double QtMainWindow::Width() const {
     return frameGeometry().width() * TwipsPerPixelX();
 }
 double QtMainWindow::Height() const {
-    return frameGeometry().height() * TwipsPerPixelY();
+    return (frameGeometry().height() - statusLineHeight()) * TwipsPerPixelY();
 }
 
 // The size given is the outer one, frame included, as far as the frame is known yet.
@@ -288,7 +316,8 @@ void QtMainWindow::Move(double left, double top, double width, double height) {
     const int frameW = outer.width() - inner.width();
     const int frameH = outer.height() - inner.height();
     move(pixelsX(left), pixelsY(top));
-    resize(std::max(1, pixelsX(width) - frameW), std::max(1, pixelsY(height) - frameH));
+    resize(std::max(1, pixelsX(width) - frameW),
+           std::max(1, pixelsY(height) - frameH) + statusLineHeight());
 }
 
 // The inner area is the window below its menu bar.
@@ -303,7 +332,7 @@ double QtMainWindow::ScaleHeight() const {
         barHeight = bar->heightForWidth(width());
         if (barHeight <= 0) barHeight = bar->sizeHint().height();
     }
-    return std::max(0, height() - barHeight) * TwipsPerPixelY();
+    return std::max(0, height() - barHeight - statusLineHeight()) * TwipsPerPixelY();
 }
 
 double QtMainWindow::ScreenWidth() const {

@@ -11,6 +11,7 @@
 #include "app/event_boundary.h"
 #include "platform/qt/close_delay.h"
 #include "platform/qt/event_gate.h"
+#include "view/status_line.h"
 #include "view/window_controls.h"
 
 class QAction;
@@ -21,6 +22,7 @@ class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QStatusBar;
 
 namespace kv7 {
 
@@ -41,8 +43,10 @@ class KeyPreview;
 
 // The main window on Qt Widgets. Every control sits at an absolute position given in twips and
 // shown at the screen's pixel size (1440 / logical DPI twips per pixel). The window's events go
-// to the frmMain logic through the event boundary, one handler at a time.
-class QtMainWindow : public QMainWindow, public MainWindowView {
+// to the frmMain logic through the event boundary, one handler at a time. Under the controls
+// sits one more line, the additions' status line; the window's sizes as the logic sees them
+// leave it out, so the controls keep their places and the window grows by that line.
+class QtMainWindow : public QMainWindow, public MainWindowView, public StatusLine {
   public:
     explicit QtMainWindow(QWidget* parent = nullptr);
     ~QtMainWindow() override;
@@ -86,6 +90,16 @@ class QtMainWindow : public QMainWindow, public MainWindowView {
     double TwipsPerPixelY() const override;
     void Unload() override;
 
+    // StatusLine
+    void showStatus(const std::string& text) override;
+    // The status line's text, for tests; each new text also goes to the observer (the scripted
+    // session prints it).
+    QString additionsStatus() const;
+    QLabel* additionsStatusWidget() const { return statusText_; }
+    void setStatusObserver(std::function<void(const std::string&)> f) {
+        statusObserver_ = std::move(f);
+    }
+
     // The widgets behind the controls, for tests and the scripted session.
     QListWidget* consoleWidget() const;
     QPushButton* buttonWidget(int index) const;
@@ -123,6 +137,7 @@ class QtMainWindow : public QMainWindow, public MainWindowView {
 
     void buildMenus();
     void buildControls();
+    void buildStatusLine();
     // Runs one handler of the logic; nested events (a resize or close while a handler runs)
     // wait until the outermost one has finished.
     EventOutcome dispatch(const std::string& what, const std::function<void()>& handler);
@@ -138,6 +153,8 @@ class QtMainWindow : public QMainWindow, public MainWindowView {
     // Window-wide keys: F5 to the logic, Enter/Escape to the default/cancel button.
     bool previewKey(QObject* receiver, QKeyEvent* event);
     bool pressDefaultOrCancel(int key);
+    // Pixels the status line takes below the controls (0 when it is hidden).
+    int statusLineHeight() const;
 
     frmMain* logic_ = nullptr;
     EventBoundary* boundary_ = nullptr;
@@ -160,6 +177,9 @@ class QtMainWindow : public QMainWindow, public MainWindowView {
     QAction* deviceAction_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* optionMenu_ = nullptr;
+    QStatusBar* statusBar_ = nullptr;
+    QLabel* statusText_ = nullptr;
+    std::function<void(const std::string&)> statusObserver_;
     std::unique_ptr<qtwin::KeyPreview> keyPreview_;
     QPointer<QWindow> previewed_;
     std::vector<QWidget*> tabOrder_;

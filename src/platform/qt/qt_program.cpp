@@ -12,6 +12,7 @@ QtProgram::QtProgram(QtProgramOptions options) : options_(std::move(options)) {
     });
     window_.setLogic(&program_.window());
     window_.setEventBoundary(&program_.boundary());
+    program_.additionsStatus().setTarget(&window_);
     // An alignment puts its item back on the line before the window may close.
     window_.setReadyToClose([this] { return program_.readyToClose(); });
     program_.align().run().setView(&alignView_);
@@ -36,6 +37,7 @@ QtProgram::~QtProgram() {
     window_.setLogic(nullptr);
     window_.setEventBoundary(nullptr);
     window_.setReadyToClose({});
+    program_.additionsStatus().setTarget(nullptr);
     program_.align().run().setView(nullptr);
     alignView_.setOnProgress({});
     alignView_.setOnEnded({});

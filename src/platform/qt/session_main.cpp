@@ -109,6 +109,8 @@ int run(int argc, char** argv) {
     qt.alignView().setObserver(sayQuestion);
     Program& program = qt.program();
     QtMainWindow& window = qt.window();
+    // What the additions say on the window's status line goes on the transcript too.
+    window.setStatusObserver([](const std::string& text) { say("status: " + text); });
 
     SessionRunner runner(script, o, qt);
     window.setOnUnloaded([&runner] {
