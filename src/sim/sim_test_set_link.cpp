@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "testset/gpib_adapter_link.h"
+#include "testset/test_set_address.h"
+
 namespace kv7::sim {
 
 namespace {
@@ -66,9 +69,12 @@ void SimTestSetLink::pump() {
 SimTestSetLinks::SimTestSetLinks(TickSource& ticks, SimTestSet::Source source)
     : ticks_(ticks), source_(std::move(source)) {}
 
-std::unique_ptr<TestSetLink> SimTestSetLinks::createLink(const TestSetAddress&) {
-    return std::make_unique<SimTestSetLink>(*this,
-                                            std::make_unique<SimTestSet>(source_, fault_, seed_++));
+std::unique_ptr<TestSetLink> SimTestSetLinks::createLink(const TestSetAddress& address) {
+    auto link = std::make_unique<SimTestSetLink>(
+        *this, std::make_unique<SimTestSet>(source_, fault_, seed_++));
+    // The simulated instrument stands behind the adapter an address with #ADDR names.
+    if (!address.gpib()) return link;
+    return std::make_unique<GpibAdapterLink>(std::move(link), GpibPrologue(address));
 }
 
 void SimTestSetLinks::pump() {

@@ -1,6 +1,5 @@
 #include "testset/scpi_exchange.h"
 
-#include "testset/test_set_address.h"
 #include "testset/test_set_reading.h"
 
 namespace kv7 {
@@ -16,8 +15,8 @@ std::string SecondsText(int32_t ms) {
 }
 
 ScpiExchange::ScpiExchange(TestSetLink& link, TickSource& ticks, ScpiExchangeEvents& events,
-                           bool gpib, ScpiTiming timing)
-    : link_(link), events_(events), gpib_(gpib), timing_(timing), timer_(ticks) {
+                           ScpiTiming timing)
+    : link_(link), events_(events), timing_(timing), timer_(ticks) {
     link_.setListener(this);
 }
 
@@ -26,13 +25,12 @@ ScpiExchange::~ScpiExchange() {
     if (link_.isOpen()) link_.close();
 }
 
-void ScpiExchange::open(const std::vector<std::string>& prologue) {
+void ScpiExchange::open() {
     if (state_ == State::Opening || state_ == State::Open) return;
     queue_.clear();
     inFlight_ = false;
     partial_.clear();
     overlong_ = false;
-    for (const std::string& c : prologue) command(c);
     state_ = State::Opening;
     timer_.setCounter(timing_.openTimeoutMs);
     link_.open();
@@ -76,9 +74,9 @@ void ScpiExchange::send() {
             inFlight_ = true;
             timer_.setCounter(timing_.queryTimeoutMs);
         }
-        std::string bytes = (isQuery ? asked_.text : item.text) + "\n";
-        if (isQuery && gpib_) bytes += std::string(kGpibRead) + "\n";
-        link_.write(bytes);  // a failure reported from inside ends the loop
+        link_.write((isQuery ? asked_.text : item.text) + "\n");
+        // A failure reported from inside the write ends the loop.
+        if (isQuery && state_ == State::Open) link_.beginRead();
     }
 }
 

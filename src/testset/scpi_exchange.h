@@ -34,7 +34,8 @@ struct ScpiTiming {
 inline constexpr size_t kMaxReplyLength = 4096;
 
 // Commands and queries to the test set over one link, one query at a time. Each goes out as
-// "text\n" (a GPIB adapter is told "++read eoi" after a query); the answer is the next line.
+// "text\n", and the link hears of each query (beginRead) before its answer, the next line, is
+// awaited.
 // Time runs on the tick source, polled from task() on the program's heartbeat. A query that
 // is not answered in time ends the connection, so a late answer can never be taken for the
 // answer to a later query.
@@ -46,14 +47,13 @@ class ScpiExchange : private TestSetLinkListener {
     using ReplyHandler = std::function<void(const ScpiReply&)>;
     enum class State { Closed, Opening, Open, Failed };
 
-    ScpiExchange(TestSetLink& link, TickSource& ticks, ScpiExchangeEvents& events, bool gpib,
+    ScpiExchange(TestSetLink& link, TickSource& ticks, ScpiExchangeEvents& events,
                  ScpiTiming timing = {});
     ~ScpiExchange() override;
     ScpiExchange(const ScpiExchange&) = delete;
     ScpiExchange& operator=(const ScpiExchange&) = delete;
 
-    // Opens the link; the prologue goes out first once it is open.
-    void open(const std::vector<std::string>& prologue = {});
+    void open();
     // Ends the connection; every query still waiting is answered with the reason as its fault.
     void close(const std::string& reason = "The test set was disconnected.");
 
@@ -82,7 +82,6 @@ class ScpiExchange : private TestSetLinkListener {
 
     TestSetLink& link_;
     ScpiExchangeEvents& events_;
-    bool gpib_;
     ScpiTiming timing_;
     clsCmcTick timer_;
     State state_ = State::Closed;

@@ -117,10 +117,10 @@ bool TestSet::connect(const std::string& addressText, const std::string& profile
         return false;
     }
     ScpiExchangeEvents& events = *this;
-    connection_.exchange = std::make_unique<ScpiExchange>(*connection_.link, ticks_, events,
-                                                          a.address->gpib(), timing_);
+    connection_.exchange =
+        std::make_unique<ScpiExchange>(*connection_.link, ticks_, events, timing_);
     enter(State::Opening);
-    connection_.exchange->open(GpibPrologue(*a.address));
+    connection_.exchange->open();
     return state_ != State::Failed;
 }
 

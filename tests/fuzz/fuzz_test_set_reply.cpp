@@ -36,7 +36,7 @@ void exchange(const std::string& text) {
     Events events;
     int answered = 0, asked = 0;
     {
-        kv7::ScpiExchange x(link, ticks, events, !text.empty() && (text[0] & 1));
+        kv7::ScpiExchange x(link, ticks, events);
         x.open();
         link.listener->onLinkOpened();
         auto handler = [&](const kv7::ScpiReply& r) {

@@ -269,6 +269,16 @@ TEST(TestSet, ProfilesReadInTheirOwnUnitsAndFaultsOfAReadingAreNoReading) {
     ASSERT_TRUE(rig.ready());
     EXPECT_EQ(rig.testSet.profile()->name, "Bench in dBm");
     EXPECT_EQ(rig.links.last()->written().rfind("*IDN?\n*RST\nSYST:ERR?\n", 0), 0u);
+
+    // Through a GPIB adapter: its settings first, and every answer asked of it.
+    Rig gpib;
+    gpib.testSet.connect("/dev/ttyUSB0#12");
+    ASSERT_TRUE(gpib.ready()) << gpib.testSet.message();
+    EXPECT_TRUE(gpib.measure(Quantity::Power).valid);
+    EXPECT_EQ(gpib.links.last()->written(),
+              "++mode 1\n++addr 12\n++auto 0\n++eoi 1\n++eos 2\n++eot_enable 0\n"
+              "*IDN?\n++read eoi\n*CLS\nSYST:ERR?\n++read eoi\n"
+              "CONF:POW\nSYST:ERR?\n++read eoi\nMEAS:POW?\n++read eoi\n");
 }
 
 TEST(ProfileLibrary, EveryBadFileIsRefusedByNameAndLineAndTheGoodOnesAreOffered) {

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <deque>
 
+#include "testset/gpib_adapter_link.h"
 #include "testset/test_set_address.h"
 
 namespace kv7 {
@@ -205,7 +206,9 @@ std::unique_ptr<TestSetLink> QtTestSetLinks::createLink(const TestSetAddress& ad
     if (const std::optional<int16_t> n = TestSetComPort(serial.device); n && comDevice_) {
         serial.device = comDevice_(*n);
     }
-    return std::make_unique<SerialTestSetLink>(serial, runner_, live_);
+    auto link = std::make_unique<SerialTestSetLink>(serial, runner_, live_);
+    if (!serial.gpib()) return link;
+    return std::make_unique<GpibAdapterLink>(std::move(link), GpibPrologue(serial));
 }
 
 void QtTestSetLinks::deliverHeld() {
