@@ -200,7 +200,8 @@ void AlignRun::onReading(const Reading& r) {
 }
 
 void AlignRun::carrierReading(const Reading& r, bool resume) {
-    if (!r.valid && !instrument_.ready()) {
+    // No carrier yet is asked again; a connection that ended will give nothing more.
+    if (!r.valid && EndsConnection(r.fault)) {
         return endPoint(Ending::TestSetFault, "the test set failed: " + instrument_.fault());
     }
     if (!r.valid || r.value < instrument_.carrierW()) return;  // asked again on the next tick

@@ -40,7 +40,7 @@ void ScpiExchange::close(const std::string& reason) {
     if (state_ == State::Closed || state_ == State::Failed) return;
     state_ = State::Closed;
     link_.close();
-    endPending(reason);
+    endPending(TestSetFault::NotReady, reason);
 }
 
 void ScpiExchange::command(const std::string& text) {
@@ -55,11 +55,11 @@ void ScpiExchange::query(const std::string& text, ReplyHandler handler) {
 
 void ScpiExchange::task() {
     if (state_ == State::Opening && timer_.counter() == 0) {
-        fail("The test set did not accept the connection within " +
-             SecondsText(timing_.openTimeoutMs) + ".");
+        fail(TestSetFault::TimeOut, "The test set did not accept the connection within " +
+                                        SecondsText(timing_.openTimeoutMs) + ".");
     } else if (state_ == State::Open && inFlight_ && timer_.counter() == 0) {
-        fail("The test set did not answer '" + asked_.text + "' within " +
-             SecondsText(timing_.queryTimeoutMs) + ".");
+        fail(TestSetFault::TimeOut, "The test set did not answer '" + asked_.text + "' within " +
+                                        SecondsText(timing_.queryTimeoutMs) + ".");
     }
 }
 
@@ -114,13 +114,15 @@ void ScpiExchange::onLinkReceived(const std::string& bytes) {
 void ScpiExchange::takeLine(const std::string& line, bool tooLong) {
     if (line.empty() && !tooLong) return;  // a blank line answers nothing
     if (!inFlight_) {
-        return fail("The test set sent " + QuotedReply(line) + " without being asked.");
+        return fail(TestSetFault::Unasked,
+                    "The test set sent " + QuotedReply(line) + " without being asked.");
     }
     ReplyHandler handler = std::move(asked_.handler);
     inFlight_ = false;
     ScpiReply reply;
     if (tooLong) {
         reply.fault = "the reply is longer than " + std::to_string(kMaxReplyLength) + " characters";
+        reply.kind = TestSetFault::OverLong;
     } else {
         reply.line = line;
     }
@@ -132,21 +134,21 @@ void ScpiExchange::onLinkError(const std::string& message) {
     std::string why = message;
     while (!why.empty() && (why.back() == '.' || why.back() == ' ')) why.pop_back();
     if (state_ == State::Opening) {
-        fail("The test set cannot be reached: " + why + ".");
+        fail(TestSetFault::LinkBroken, "The test set cannot be reached: " + why + ".");
     } else if (state_ == State::Open) {
-        fail("The connection to the test set broke: " + why + ".");
+        fail(TestSetFault::LinkBroken, "The connection to the test set broke: " + why + ".");
     }
 }
 
-void ScpiExchange::fail(const std::string& message) {
+void ScpiExchange::fail(TestSetFault kind, const std::string& message) {
     if (state_ == State::Closed || state_ == State::Failed) return;
     state_ = State::Failed;
     link_.close();
-    events_.onExchangeFailed(message);
-    endPending(message);
+    events_.onExchangeFailed(kind, message);
+    endPending(kind, message);
 }
 
-void ScpiExchange::endPending(const std::string& fault) {
+void ScpiExchange::endPending(TestSetFault kind, const std::string& fault) {
     std::deque<Item> pending = std::move(queue_);
     queue_.clear();
     if (inFlight_) pending.push_front(std::move(asked_));
@@ -154,7 +156,7 @@ void ScpiExchange::endPending(const std::string& fault) {
     partial_.clear();
     overlong_ = false;
     for (Item& item : pending) {
-        if (item.handler) item.handler({{}, fault});
+        if (item.handler) item.handler({{}, fault, kind});
     }
 }
 

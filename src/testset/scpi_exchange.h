@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "protocol/tick.h"
+#include "testset/test_set_fault.h"
 #include "testset/test_set_link.h"
 
 namespace kv7 {
@@ -14,6 +15,7 @@ namespace kv7 {
 struct ScpiReply {
     std::string line;
     std::string fault;  // "the reply is longer than 4096 characters", the connection's end
+    TestSetFault kind = TestSetFault::None;
     bool ok() const { return fault.empty(); }
 };
 
@@ -23,7 +25,7 @@ class ScpiExchangeEvents {
     virtual ~ScpiExchangeEvents() = default;
     virtual void onExchangeOpened() = 0;
     // The connection is over: a time-out, the link's error, a line nobody asked for.
-    virtual void onExchangeFailed(const std::string& message) = 0;
+    virtual void onExchangeFailed(TestSetFault kind, const std::string& message) = 0;
 };
 
 struct ScpiTiming {
@@ -77,8 +79,8 @@ class ScpiExchange : private TestSetLinkListener {
 
     void send();
     void takeLine(const std::string& line, bool tooLong);
-    void fail(const std::string& message);
-    void endPending(const std::string& fault);
+    void fail(TestSetFault kind, const std::string& message);
+    void endPending(TestSetFault kind, const std::string& fault);
 
     TestSetLink& link_;
     ScpiExchangeEvents& events_;

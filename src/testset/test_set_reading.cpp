@@ -51,6 +51,7 @@ Reading ParseReading(const std::string& reply, const QuantityProfile& q) {
         from = reply.find(',', from);
         if (from == std::string::npos) {
             r.reason = "the reply has fewer than " + std::to_string(q.field) + " fields";
+            r.fault = TestSetFault::Unparsable;
             return r;
         }
         ++from;
@@ -60,15 +61,18 @@ Reading ParseReading(const std::string& reply, const QuantityProfile& q) {
     const std::optional<double> v = ParseNumber(field);
     if (!v) {
         r.reason = "the reply " + QuotedReply(reply) + " is not a number";
+        r.fault = TestSetFault::Unparsable;
         return r;
     }
     if (isInvalidValue(*v, q.invalid)) {
         r.reason = "the instrument has no measurement";
+        r.fault = TestSetFault::NoMeasurement;
         return r;
     }
     const double base = ToBaseUnit(*v, q.unit);
     if (!std::isfinite(base)) {
         r.reason = "the reply " + QuotedReply(reply) + " is out of range";
+        r.fault = TestSetFault::Unparsable;
         return r;
     }
     r.valid = true;

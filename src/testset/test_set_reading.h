@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <string>
 
+#include "testset/test_set_fault.h"
 #include "testset/test_set_profile.h"
 
 namespace kv7 {
@@ -11,6 +12,7 @@ struct Reading {
     bool valid = false;
     double value = 0;
     std::string reason;  // why there is no reading
+    TestSetFault fault = TestSetFault::None;
 };
 
 // The reading in one reply line of the instrument, of any length or content.

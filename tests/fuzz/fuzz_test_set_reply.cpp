@@ -26,7 +26,7 @@ struct Link : kv7::TestSetLink {
 
 struct Events : kv7::ScpiExchangeEvents {
     void onExchangeOpened() override {}
-    void onExchangeFailed(const std::string&) override {}
+    void onExchangeFailed(kv7::TestSetFault, const std::string&) override {}
 };
 
 // The bytes arrive as the instrument's answers, in chunks the first byte sizes.
