@@ -40,10 +40,15 @@ void SimTestSetLink::close() {
 void SimTestSetLink::write(const std::string& bytes) {
     if (!open_) return;
     written_ += bytes;
-    const std::string reply = instrument_->receive(bytes);
-    if (reply.empty()) return;
-    const int32_t due = later(owner_.ticks_, owner_.replyDelayMs_);
-    events_.push_back({due, Kind::Received, reply});
+    for (SimTestSet::Piece& p : instrument_->receiveTimed(bytes)) {
+        int32_t due = later(owner_.ticks_, owner_.replyDelayMs_ + p.delayMs);
+        // A piece held back holds back what follows it.
+        if (!events_.empty() && static_cast<int32_t>(static_cast<uint32_t>(events_.back().due) -
+                                                     static_cast<uint32_t>(due)) > 0) {
+            due = events_.back().due;
+        }
+        events_.push_back({due, Kind::Received, std::move(p.text)});
+    }
 }
 
 void SimTestSetLink::pump() {
