@@ -37,7 +37,10 @@ inline constexpr size_t kMaxReplyLength = 4096;
 
 // Commands and queries to the test set over one link, one query at a time. Each goes out as
 // "text\n", and the link hears of each query (beginRead) before its answer, the next line, is
-// awaited.
+// awaited. A marked query (a measurement) is followed by *OPC?, and its answer stands only when
+// the very next line is the "1" of *OPC?: anything more or less (a line nobody asked for
+// before, between or after) puts the answers out of step with the queries and ends the
+// connection, so no answer is ever taken for another query's.
 // Time runs on the tick source, polled from task() on the program's heartbeat. A query that
 // is not answered in time ends the connection, so a late answer can never be taken for the
 // answer to a later query.
@@ -60,18 +63,21 @@ class ScpiExchange : private TestSetLinkListener {
     void close(const std::string& reason = "The test set was disconnected.");
 
     void command(const std::string& text);
-    void query(const std::string& text, ReplyHandler handler);
+    void query(const std::string& text, ReplyHandler handler, bool marked = false);
     void task();
 
     State state() const { return state_; }
     // Nothing waiting and nothing asked.
-    bool idle() const { return queue_.empty() && !inFlight_; }
+    bool idle() const { return queue_.empty() && awaiting_ == Awaiting::Nothing; }
 
   private:
     struct Item {
         std::string text;
         ReplyHandler handler;  // none: a command
+        bool marked = false;   // followed by *OPC?
     };
+    // What the next line from the instrument must be.
+    enum class Awaiting { Nothing, Answer, Marker };
 
     void onLinkOpened() override;
     void onLinkReceived(const std::string& bytes) override;
@@ -88,8 +94,9 @@ class ScpiExchange : private TestSetLinkListener {
     clsCmcTick timer_;
     State state_ = State::Closed;
     std::deque<Item> queue_;
-    bool inFlight_ = false;
+    Awaiting awaiting_ = Awaiting::Nothing;
     Item asked_;
+    ScpiReply answer_;  // a marked query's answer, held until its marker came
     std::string partial_;
     bool overlong_ = false;  // the line being received passed the limit; the rest is dropped
 };

@@ -36,7 +36,9 @@ Reading noReading(TestSetFault fault, const std::string& reason) {
 // Collects the answers of one measurement: the error check after its setup, if any, and the
 // readings it averages.
 struct Collector {
+    Quantity q = Quantity::Power;
     QuantityProfile qp;
+    std::optional<double> channelHz;
     int remaining = 0;
     int valid = 0;
     double sum = 0;
@@ -66,6 +68,10 @@ struct Collector {
             spoil(reply.kind, reply.fault);
         } else if (const Reading r = ParseReading(reply.line, qp); !r.valid) {
             spoil(r.fault, r.reason);
+        } else if (const std::string why = ImplausibleReason(q, r.value, qp, channelHz);
+                   !why.empty()) {
+            // Never a reading: not for the window, a search, a record or a chart.
+            spoil(TestSetFault::Implausible, why);
         } else {
             sum += r.value;
             ++valid;
@@ -259,7 +265,9 @@ bool TestSet::measure(Quantity q, std::optional<double> txFreqHz, ReadingHandler
         return true;
     }
     auto c = std::make_shared<Collector>();
+    c->q = q;
     c->qp = qp;
+    c->channelHz = txFreqHz;
     c->done = std::move(done);
     c->remaining = qp.average;
     ScpiExchange& x = *connection_.exchange;
@@ -279,7 +287,8 @@ bool TestSet::measure(Quantity q, std::optional<double> txFreqHz, ReadingHandler
         });
     }
     for (int i = 0; i < qp.average; ++i) {
-        x.query(qp.query, [c](const ScpiReply& r) { c->takeReading(r); });
+        x.query(
+            qp.query, [c](const ScpiReply& r) { c->takeReading(r); }, true);
     }
     return true;
 }

@@ -235,6 +235,15 @@ TEST(TestSet, ProfilesReadInTheirOwnUnitsAndFaultsOfAReadingAreNoReading) {
          {},
          0,
          "the answer to SYST:ERR? is not an error report: '"},
+        {"beyond the profile's Max=",
+         "[TESTSET]\nName=Small bench\n[POWER]\nQuery=MEAS:POW?\nUnit=W\nMax=2\n"
+         "[FREQERROR]\nSetup=CONF:FREQ:REF {FREQ_HZ}\nQuery=MEAS:FREQ:ERR?\nUnit=Hz\n"
+         "[DEVIATION]\nQuery=MEAS:FM:DEV?\nUnit=Hz\n",
+         sim::SimTestSetFault::None,
+         Quantity::Power,
+         {},
+         0,
+         "implausible value 4.6"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -278,7 +287,7 @@ TEST(TestSet, ProfilesReadInTheirOwnUnitsAndFaultsOfAReadingAreNoReading) {
     EXPECT_EQ(gpib.links.last()->written(),
               "++mode 1\n++addr 12\n++auto 0\n++eoi 1\n++eos 2\n++eot_enable 0\n"
               "*IDN?\n++read eoi\n*CLS\nSYST:ERR?\n++read eoi\n"
-              "CONF:POW\nSYST:ERR?\n++read eoi\nMEAS:POW?\n++read eoi\n");
+              "CONF:POW\nSYST:ERR?\n++read eoi\nMEAS:POW?\n++read eoi\n*OPC?\n++read eoi\n");
 }
 
 TEST(ProfileLibrary, EveryBadFileIsRefusedByNameAndLineAndTheGoodOnesAreOffered) {
