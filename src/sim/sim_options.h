@@ -34,7 +34,7 @@ enum class SimQuantity { Power, Frequency, FreqError, Deviation };
 const char* SimQuantityName(SimQuantity q);  // "power", "freq", "freq-error", "deviation"
 
 // One answer of the simulated test set that goes wrong on request: the K-th answer (from 1) to
-// one quantity's measurement on a connection.
+// one quantity's measurement of a carrier on a connection (a noise floor does not count).
 struct SimAnswerFault {
     enum class Kind {
         Stray,    // an extra line nobody asked for follows the answer: text, or a copy of it

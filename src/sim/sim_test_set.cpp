@@ -167,8 +167,8 @@ void SimTestSet::line(const std::string& text, std::vector<Piece>& out) {
     if (stray_) out.push_back({(stray_->empty() ? reply : *stray_) + "\n", 0});
 }
 
-std::string SimTestSet::answer(SimQuantity q, double base, double scale) {
-    const int32_t k = ++answered_[static_cast<size_t>(q)];
+std::string SimTestSet::answer(SimQuantity q, double base, double scale, bool carrier) {
+    const int32_t k = carrier ? ++answered_[static_cast<size_t>(q)] : 0;
     std::optional<double> absurd;
     for (const SimAnswerFault& f : bench_.answers) {
         if (f.quantity != q || f.answer != k) continue;
@@ -237,9 +237,9 @@ std::optional<std::string> SimTestSet::measure(Op op, const std::string& param) 
     if (op == Op::MeasurePower) {
         const double w = e.carrier ? e.powerW * (1 + 0.005 * noise * gauss())
                                    : kNoiseFloorW * (1 + 0.2 * std::fabs(gauss()));
-        if (u.empty() || u == "W") return answer(SimQuantity::Power, w, 1);
-        if (u == "MW") return answer(SimQuantity::Power, w, 1e-3);
-        if (u == "DBM") return answer(SimQuantity::Power, w, 0);
+        if (u.empty() || u == "W") return answer(SimQuantity::Power, w, 1, e.carrier);
+        if (u == "MW") return answer(SimQuantity::Power, w, 1e-3, e.carrier);
+        if (u == "DBM") return answer(SimQuantity::Power, w, 0, e.carrier);
     } else {
         double hz = 0;
         SimQuantity q = SimQuantity::Deviation;

@@ -64,8 +64,9 @@ class SimTestSet {
     std::optional<std::string> execute(Op op, const std::string& param);
     std::optional<std::string> measure(Op op, const std::string& param);
     // The answer as the faults asked for on request make it; `base` is the true reading in W
-    // or Hz, `scale` the base units per unit answered in (dBm: 0).
-    std::string answer(SimQuantity q, double base, double scale);
+    // or Hz, `scale` the base units per unit answered in (dBm: 0). Only readings of a carrier
+    // count toward a fault's K-th answer.
+    std::string answer(SimQuantity q, double base, double scale, bool carrier = true);
     std::string garbage();
     void pushError(int code, const char* text);
     double gauss() { return normal_(random_); }
