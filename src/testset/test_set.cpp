@@ -111,6 +111,7 @@ void TestSet::setProfiles(std::vector<TestSetProfile> profiles) {
 
 bool TestSet::connect(const std::string& addressText, const std::string& profileName) {
     disconnect();
+    ++connections_;
     const AddressParse a = ParseTestSetAddress(addressText);
     if (!a.address) {
         enter(State::Failed, a.error, TestSetFault::NotReady);

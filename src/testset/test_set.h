@@ -66,6 +66,8 @@ class TestSet : private ScpiExchangeEvents {
     // Wait after a change of the radio before a reading of q is good (the profile's Settle=).
     int32_t settleMs(Quantity q) const;
     double carrierW() const;  // below this power there is no carrier
+    // Counts the connections made: readings of one count came over one exchange, in step.
+    uint32_t connection() const { return connections_; }
 
   private:
     struct Connection {
@@ -89,6 +91,7 @@ class TestSet : private ScpiExchangeEvents {
     std::vector<TestSetProfile> profiles_;
     State state_ = State::Disconnected;
     std::string message_;
+    uint32_t connections_ = 0;
     TestSetFault fault_ = TestSetFault::None;
     std::string address_;
     std::string chosenName_;
