@@ -89,18 +89,18 @@ class ReportingLink : public TestSetLink {
     }
     void received(std::string bytes) {
         if (!active_ || failed_) return;
-        if (held_ + bytes.size() > kMaxHeldBytes) {
-            pending_.clear();
-            held_ = 0;
-            failed(kTooMuchHeld);
-            drop();
-            return;
-        }
         held_ += bytes.size();
         report([this, bytes = std::move(bytes)](TestSetLinkListener& l) {
             held_ -= std::min(held_, bytes.size());
             l.onLinkReceived(bytes);
         });
+        // Delivered at once when the program can take it; otherwise held, up to the limit.
+        if (active_ && held_ > kMaxHeldBytes) {
+            pending_.clear();
+            held_ = 0;
+            failed(kTooMuchHeld);
+            drop();
+        }
     }
     // The first failure of an opening is the one reported; what follows from it is not news.
     void failed(const std::string& why) {
