@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -27,6 +28,9 @@ class AlignInstrument {
     virtual double carrierW() const = 0;
     // A run measures alone while it lasts: other readings of the instrument wait.
     virtual void setRunActive(bool active) = 0;
+    // Which connection the readings come over; readings of one came over one exchange that
+    // stayed in step (a connection out of step ends).
+    virtual uint32_t connection() const { return 0; }
 };
 
 }  // namespace kv7

@@ -200,7 +200,8 @@ void AlignRun::onReading(const Reading& r) {
 }
 
 void AlignRun::carrierReading(const Reading& r, bool resume) {
-    if (!r.valid && !instrument_.ready()) {
+    // No carrier yet is asked again; a connection that ended will give nothing more.
+    if (!r.valid && EndsConnection(r.fault)) {
         return endPoint(Ending::TestSetFault, "the test set failed: " + instrument_.fault());
     }
     if (!r.valid || r.value < instrument_.carrierW()) return;  // asked again on the next tick
@@ -236,6 +237,7 @@ void AlignRun::pointReading(const Reading& r) {
 // The verdict takes fresh readings at the final value, each through an exchange that stays in
 // step with the test set; it stands only when all of them agree with the target.
 void AlignRun::verdictReading(double reading) {
+    if (verdict_.readings().empty()) verdictConnection_ = instrument_.connection();
     verdict_.take(reading);
     if (!verdict_.complete()) {
         state_ = quantity() == Quantity::Power ? State::Measure : State::CheckCarrier;
@@ -251,6 +253,11 @@ void AlignRun::verdictReading(double reading) {
     if (table) rec_.window = allowed;
     if (!instrument_.ready()) {
         return endPoint(Ending::TestSetFault, "the test set failed: " + instrument_.fault());
+    }
+    if (instrument_.connection() != verdictConnection_) {
+        return endPoint(Ending::TestSetFault,
+                        "the test set was connected again during the verdict: its readings "
+                        "did not come over one exchange");
     }
     const std::string why =
         verdict_.fault(rec_.measure, value_, stageTarget_, allowed, cur_.target.tolerance);

@@ -152,6 +152,7 @@ class AlignRun {
     std::vector<std::pair<AlignItem, int16_t>> putBack_;  // items and values still to restore
     Ending ending_ = Ending::None;
     AlignVerdict verdict_;
+    uint32_t verdictConnection_ = 0;   // the connection the verdict's first reading came over
     int16_t onRadio_ = 0;              // the point's value the radio is known to hold
     std::optional<int16_t> onItsWay_;  // a value stepped and not yet known on the radio
     bool moved_ = false;               // the search stepped the value away from its value before

@@ -12,7 +12,7 @@ void TestSetInstrument::measure(Quantity q, std::optional<double> channelHz,
         started = testSet_.measure(q, channelHz, done);
     }
     // Not ready: the run hears it as a reading that did not come.
-    if (!started) done(Reading{false, 0, testSet_.stateText()});
+    if (!started) done(Reading{false, 0, testSet_.stateText(), TestSetFault::NotReady});
 }
 
 }  // namespace kv7

@@ -19,6 +19,7 @@ class TestSetInstrument : public AlignInstrument {
     int settleMs(Quantity q) const override { return testSet_.settleMs(q); }
     double carrierW() const override { return testSet_.carrierW(); }
     void setRunActive(bool active) override { monitor_.setPaused(active); }
+    uint32_t connection() const override { return testSet_.connection(); }
 
   private:
     TestSet& testSet_;

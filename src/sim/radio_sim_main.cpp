@@ -82,6 +82,24 @@ std::string frameLine(const kv7::ByteString& record, bool malformed) {
     return line;
 }
 
+// What the transmitter puts on the air with the radio's values as they are now, keyed:
+// "end: power-hi 4.690 W, power-lo 0.720 W, deviation 2170.0 Hz, carrier 146249780.0 Hz
+// (error -220.0 Hz)".
+std::string endLine(const kv7::sim::SimRadio& radio) {
+    using kv7::sim::SimTransmitter;
+    const kv7::ByteString& img = radio.image();
+    const double f = radio.txFrequencyHz();
+    const double error = f - f / (1.0 + radio.txfErrorPpm() * 1e-6);
+    char buf[256];
+    std::snprintf(buf, sizeof buf,
+                  "end: power-hi %.3f W, power-lo %.3f W, deviation %.1f Hz, carrier %.1f Hz "
+                  "(error %+.1f Hz)",
+                  SimTransmitter::powerHiW(img[kv7::sim::kEePowerHi]),
+                  SimTransmitter::powerLoW(img[kv7::sim::kEePowerLo]),
+                  SimTransmitter::deviationHz(img[kv7::sim::kEeMod]), f, error);
+    return buf;
+}
+
 timespec unitsToTimespec(int64_t units) {
     const int64_t ns = units * 1000000000 / kv7::sim::kLineUnitsPerSecond;
     return timespec{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
@@ -126,6 +144,9 @@ int serve(int master, kv7::sim::SimRadio& radio, kv7::sim::TestSetServer* testSe
                  0});
         }
         if (testSet != nullptr) testSet->addPollFds(fds);
+        if (testSet != nullptr && testSet->holding()) {
+            wait = std::min<int64_t>(wait, kv7::sim::kLineUnitsPerSecond / 100);
+        }
         const timespec timeout = unitsToTimespec(wait);
         const int n = ppoll(fds.data(), fds.size(), &timeout, nullptr);
         if (n < 0) {
@@ -223,8 +244,17 @@ int main(int argc, char** argv) {
     SimTransmitter transmitter(radio, ticks);
     std::unique_ptr<TestSetServer> testSet;
     if (cl.testSetPort >= 0) {
+        // Each reading answered goes in the log beside the frames, with its time.
+        auto measured = [&](SimQuantity q, const std::string& answer) {
+            if (!frameLog.is_open() || !cl.logMeasurements) return;
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now() - start)
+                                .count();
+            frameLog << "measure " << ms << " ms " << SimQuantityName(q) << ' ' << answer
+                     << std::endl;
+        };
         testSet = std::make_unique<TestSetServer>([&] { return transmitter.emission(); },
-                                                  cl.testSetFault);
+                                                  cl.testSetFault, cl.bench, measured);
         if (!testSet->listen(static_cast<uint16_t>(cl.testSetPort), error)) {
             std::cerr << "kv7-radio-sim: test set: " << error << '\n';
             close(master);
@@ -234,5 +264,6 @@ int main(int argc, char** argv) {
     }
     const int rc = serve(master, radio, testSet.get(), cl.verbose);
     close(master);
+    if (frameLog.is_open() && cl.logMeasurements) frameLog << endLine(radio) << std::endl;
     return rc;
 }

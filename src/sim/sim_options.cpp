@@ -51,7 +51,59 @@ bool parsePlateau(const std::string& text, std::array<Plateau, 4>& plateaus) {
     return true;
 }
 
+// Q:K[:X] of the test set's answer faults; X is required when `needsValue`.
+bool parseAnswerFault(const std::string& option, const std::string& text, SimAnswerFault& out) {
+    std::vector<std::string> parts;
+    for (size_t from = 0;;) {
+        const size_t colon = text.find(':', from);
+        parts.push_back(text.substr(from, colon - from));
+        if (colon == std::string::npos) break;
+        from = colon + 1;
+    }
+    using Kind = SimAnswerFault::Kind;
+    const std::pair<const char*, Kind> kinds[] = {{"--test-set-stray", Kind::Stray},
+                                                  {"--test-set-late", Kind::Late},
+                                                  {"--test-set-outlier", Kind::Outlier},
+                                                  {"--test-set-absurd", Kind::Absurd}};
+    for (const auto& [name, kind] : kinds) {
+        if (option == name) out.kind = kind;
+    }
+    const bool needsValue = out.kind == Kind::Late || out.kind == Kind::Outlier;
+    if (parts.size() < 2 || parts.size() > 3 || (needsValue && parts.size() != 3)) return false;
+    bool known = false;
+    for (SimQuantity q : {SimQuantity::Power, SimQuantity::Frequency, SimQuantity::FreqError,
+                          SimQuantity::Deviation}) {
+        if (parts[0] == SimQuantityName(q)) out.quantity = q, known = true;
+    }
+    int64_t k = 0;
+    if (!known || !parseInt(parts[1], 1, 1000000, k)) return false;
+    out.answer = static_cast<int32_t>(k);
+    out.number = 1.7e308;
+    if (parts.size() < 3) return true;
+    const std::string& v = parts[2];
+    switch (out.kind) {
+        case Kind::Stray: out.text = v; return !v.empty();
+        case Kind::Late:
+            if (!parseInt(v, 0, 600000, k)) return false;
+            out.lateMs = static_cast<int32_t>(k);
+            return true;
+        case Kind::Outlier:
+        case Kind::Absurd: return parseDouble(v, out.number);
+    }
+    return false;
+}
+
 }  // namespace
+
+const char* SimQuantityName(SimQuantity q) {
+    switch (q) {
+        case SimQuantity::Power: return "power";
+        case SimQuantity::Frequency: return "freq";
+        case SimQuantity::FreqError: return "freq-error";
+        case SimQuantity::Deviation: return "deviation";
+    }
+    return "?";
+}
 
 bool parseCode(const std::string& text, std::array<uint8_t, 2>& out) {
     if (text.size() != 4) return false;
@@ -95,6 +147,8 @@ bool parseSimArguments(const std::vector<std::string>& args, SimCommandLine& out
             o.pacing = false;
         } else if (a == "--instant-intake") {
             o.pacedIntake = false;
+        } else if (a == "--log-measurements") {
+            out.logMeasurements = true;
         } else if (a == "--frame-log") {
             if (!value(v)) return false;
             out.frameLogFile = v;
@@ -173,6 +227,17 @@ bool parseSimArguments(const std::vector<std::string>& args, SimCommandLine& out
             out.testSetFault = SimTestSetFault::Garbage;
         } else if (a == "--test-set-error") {
             out.testSetFault = SimTestSetFault::Error;
+        } else if (a == "--test-set-stray" || a == "--test-set-late" || a == "--test-set-outlier" ||
+                   a == "--test-set-absurd") {
+            if (!value(v)) return false;
+            SimAnswerFault fault;
+            if (!parseAnswerFault(a, v, fault)) return bad(v);
+            out.bench.answers.push_back(fault);
+        } else if (a == "--test-set-noise") {
+            if (!value(v)) return false;
+            if (!parseDouble(v, out.bench.noiseFactor) || out.bench.noiseFactor < 0 ||
+                out.bench.noiseFactor > 1000)
+                return bad(v);
         } else if (a == "--fault-wrong-model") {
             o.modelCode = "2252";
         } else if (a == "--fault-sub-name") {
@@ -222,8 +287,16 @@ std::string simUsage() {
          "                        free port. Either way the second line printed is\n"
          "                        \"test-set 127.0.0.1:PORT\"\n"
          "  --test-set-silent     the test set takes every command and answers nothing\n"
-         "  --test-set-garbage    the test set answers every query with random bytes\n"
+         "  --test-set-garbage    the test set answers every query but *OPC? with random bytes\n"
          "  --test-set-error      the test set's SYST:ERR? always reports -113\n"
+         "  Q below is power, freq, freq-error or deviation; K counts its readings of a\n"
+         "  carrier from 1 on each connection:\n"
+         "  --test-set-stray Q:K[:TEXT]  after the K-th answer to Q a line nobody asked for\n"
+         "                        follows (TEXT, or a copy of the answer)\n"
+         "  --test-set-late Q:K:MS       the K-th answer to Q comes MS ms late\n"
+         "  --test-set-outlier Q:K:OFFSET  the K-th answer to Q is off by OFFSET (W or Hz)\n"
+         "  --test-set-absurd Q:K[:NUMBER]  the K-th answer to Q is NUMBER (default 1.7E+308)\n"
+         "  --test-set-noise FACTOR  the test set's noise multiplied by FACTOR\n"
          "\n"
          "Faults (clone read blocks count from 0, block K holds addresses 16K..16K+15):\n"
          "  --fault-no-echo       no echo of the program's bytes\n"
@@ -242,6 +315,11 @@ std::string simUsage() {
          "  --frame-log FILE      write every frame received to FILE, one line each:\n"
          "                        \"frame: EE EF ...\" (the record between FE FE and FD) or\n"
          "                        \"cut: ...\" for a frame cut off or malformed\n"
+         "  --log-measurements    the frame log also holds \"measure T ms QUANTITY ANSWER\" for\n"
+         "                        each reading the test set answers (T since the start) and,\n"
+         "                        at the end, what the radio's values put on the air:\n"
+         "                        \"end: power-hi X W, power-lo Y W, deviation Z Hz,\n"
+         "                        carrier N Hz (error E Hz)\"\n"
          "  --help                this text\n";
     return s.str();
 }

@@ -25,8 +25,35 @@ struct SimFaults {
 enum class SimTestSetFault {
     None,
     Silent,   // takes every command, answers nothing
-    Garbage,  // answers every query with a line of random bytes
+    Garbage,  // answers every query but *OPC? with a line of random bytes
     Error,    // SYST:ERR? always reports -113,"Undefined header"
+};
+
+// What the simulated test set measures, as its fault options name it.
+enum class SimQuantity { Power, Frequency, FreqError, Deviation };
+const char* SimQuantityName(SimQuantity q);  // "power", "freq", "freq-error", "deviation"
+
+// One answer of the simulated test set that goes wrong on request: the K-th answer (from 1) to
+// one quantity's measurement of a carrier on a connection (a noise floor does not count).
+struct SimAnswerFault {
+    enum class Kind {
+        Stray,    // an extra line nobody asked for follows the answer: text, or a copy of it
+        Late,     // the answer comes lateMs late (and what follows it waits behind it)
+        Outlier,  // the answer is off by offset (W or Hz)
+        Absurd,   // the answer is the number given, whatever the unit
+    };
+    Kind kind = Kind::Stray;
+    SimQuantity quantity = SimQuantity::Power;
+    int32_t answer = 1;
+    std::string text;   // Stray; empty: a copy of the answer
+    double number = 0;  // Outlier: the offset; Absurd: the number
+    int32_t lateMs = 0;
+};
+
+// How the simulated test set's readings go wrong beside its fault.
+struct SimBenchFaults {
+    std::vector<SimAnswerFault> answers;
+    double noiseFactor = 1;  // the seeded noise multiplied by this
 };
 
 // The BPF stage's best SD reading is given by settings lo to lo + width - 1.
@@ -79,8 +106,12 @@ struct SimCommandLine {
     bool help = false;
     bool verbose = false;      // frames received, on standard error
     std::string frameLogFile;  // every frame received, one line each; empty: none
+    // The frame log also holds each reading the test set answers and, at the end, what is on
+    // the air.
+    bool logMeasurements = false;
     int32_t testSetPort = -1;  // the simulated test set on 127.0.0.1; 0: any free port; -1: none
     SimTestSetFault testSetFault = SimTestSetFault::None;
+    SimBenchFaults bench;
 };
 bool parseSimArguments(const std::vector<std::string>& args, SimCommandLine& out,
                        std::string& error);

@@ -1,5 +1,6 @@
 #include "sim/sim_test_set.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -97,6 +98,12 @@ SimTestSet::SimTestSet(Source source, SimTestSetFault fault, uint32_t seed)
 
 std::string SimTestSet::receive(const std::string& bytes) {
     std::string out;
+    for (const Piece& p : receiveTimed(bytes)) out += p.text;
+    return out;
+}
+
+std::vector<SimTestSet::Piece> SimTestSet::receiveTimed(const std::string& bytes) {
+    std::vector<Piece> out;
     for (char c : bytes) {
         if (c != '\n') {
             if (c == '\r') continue;
@@ -115,14 +122,18 @@ std::string SimTestSet::receive(const std::string& bytes) {
         partial_.clear();
         overrun_ = false;
     }
-    return fault_ == SimTestSetFault::Silent ? std::string() : out;
+    if (fault_ == SimTestSetFault::Silent) out.clear();
+    return out;
 }
 
-void SimTestSet::line(const std::string& text, std::string& out) {
+void SimTestSet::line(const std::string& text, std::vector<Piece>& out) {
+    lateMs_ = 0;
+    stray_.reset();
     // "++" lines are a GPIB adapter's own; the simulated instrument stands behind one.
     if (IniTrim(text).rfind("++", 0) == 0) return;
     std::string replies;
     bool answered = false;
+    bool measured = false;  // a query beside *OPC? (which even a garbling instrument answers)
     size_t from = 0;
     while (from <= text.size()) {
         size_t semi = text.find(';', from);
@@ -146,11 +157,38 @@ void SimTestSet::line(const std::string& text, std::string& out) {
         }
         const std::optional<std::string> reply = execute(found->op, param);
         if (!reply) continue;
+        measured = measured || found->op != Op::OperationComplete;
         replies += (answered ? ";" : "") + *reply;
         answered = true;
     }
     if (!answered) return;
-    out += (fault_ == SimTestSetFault::Garbage ? garbage() : replies) + "\n";
+    const std::string reply = fault_ == SimTestSetFault::Garbage && measured ? garbage() : replies;
+    out.push_back({reply + "\n", lateMs_});
+    if (stray_) out.push_back({(stray_->empty() ? reply : *stray_) + "\n", 0});
+}
+
+std::string SimTestSet::answer(SimQuantity q, double base, double scale, bool carrier) {
+    const int32_t k = carrier ? ++answered_[static_cast<size_t>(q)] : 0;
+    std::optional<double> absurd;
+    for (const SimAnswerFault& f : bench_.answers) {
+        if (f.quantity != q || f.answer != k) continue;
+        switch (f.kind) {
+            case SimAnswerFault::Kind::Stray: stray_ = f.text; break;
+            case SimAnswerFault::Kind::Late: lateMs_ = std::max(lateMs_, f.lateMs); break;
+            case SimAnswerFault::Kind::Outlier: base += f.number; break;
+            case SimAnswerFault::Kind::Absurd: absurd = f.number; break;
+        }
+    }
+    std::string text;
+    if (absurd) {
+        text = scpiNumber(*absurd);
+    } else if (scale == 0) {
+        text = scpiNumber(10 * std::log10(base * 1e3));  // dBm
+    } else {
+        text = scpiNumber(base / scale);
+    }
+    if (listener_) listener_(q, text);
+    return text;
 }
 
 std::optional<std::string> SimTestSet::execute(Op op, const std::string& param) {
@@ -195,27 +233,33 @@ std::optional<std::string> SimTestSet::execute(Op op, const std::string& param) 
 std::optional<std::string> SimTestSet::measure(Op op, const std::string& param) {
     const std::string u = IniUpper(param);
     const Emission e = source_ ? source_() : Emission{};
+    const double noise = bench_.noiseFactor;
     if (op == Op::MeasurePower) {
-        const double w = e.carrier ? e.powerW * (1 + 0.005 * gauss())
+        const double w = e.carrier ? e.powerW * (1 + 0.005 * noise * gauss())
                                    : kNoiseFloorW * (1 + 0.2 * std::fabs(gauss()));
-        if (u.empty() || u == "W") return scpiNumber(w);
-        if (u == "MW") return scpiNumber(w * 1e3);
-        if (u == "DBM") return scpiNumber(10 * std::log10(w * 1e3));
+        if (u.empty() || u == "W") return answer(SimQuantity::Power, w, 1, e.carrier);
+        if (u == "MW") return answer(SimQuantity::Power, w, 1e-3, e.carrier);
+        if (u == "DBM") return answer(SimQuantity::Power, w, 0, e.carrier);
     } else {
         double hz = 0;
-        if (op == Op::MeasureFrequency) hz = e.frequencyHz + 2 * gauss();
+        SimQuantity q = SimQuantity::Deviation;
+        if (op == Op::MeasureFrequency) {
+            hz = e.frequencyHz + 2 * noise * gauss();
+            q = SimQuantity::Frequency;
+        }
         if (op == Op::MeasureFreqError) {
             if (!referenceHz_) {
                 pushError(-221, "Settings conflict");
                 return kNoMeasurement;
             }
-            hz = e.frequencyHz - *referenceHz_ + 2 * gauss();
+            hz = e.frequencyHz - *referenceHz_ + 2 * noise * gauss();
+            q = SimQuantity::FreqError;
         }
-        if (op == Op::MeasureDeviation) hz = e.deviationHz * (1 + 0.01 * gauss());
+        if (op == Op::MeasureDeviation) hz = e.deviationHz * (1 + 0.01 * noise * gauss());
         const bool mhzAllowed = op == Op::MeasureFrequency;
         for (const UnitScale& s : {UnitScale{"", 1}, UnitScale{"HZ", 1}, UnitScale{"KHZ", 1e3},
                                    UnitScale{mhzAllowed ? "MHZ" : "-", 1e6}}) {
-            if (u == s.name) return e.carrier ? scpiNumber(hz / s.scale) : kNoMeasurement;
+            if (u == s.name) return e.carrier ? answer(q, hz, s.scale) : kNoMeasurement;
         }
     }
     pushError(-224, "Illegal parameter value");

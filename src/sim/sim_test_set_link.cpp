@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "testset/gpib_adapter_link.h"
+#include "testset/test_set_address.h"
+
 namespace kv7::sim {
 
 namespace {
@@ -37,10 +40,15 @@ void SimTestSetLink::close() {
 void SimTestSetLink::write(const std::string& bytes) {
     if (!open_) return;
     written_ += bytes;
-    const std::string reply = instrument_->receive(bytes);
-    if (reply.empty()) return;
-    const int32_t due = later(owner_.ticks_, owner_.replyDelayMs_);
-    events_.push_back({due, Kind::Received, reply});
+    for (SimTestSet::Piece& p : instrument_->receiveTimed(bytes)) {
+        int32_t due = later(owner_.ticks_, owner_.replyDelayMs_ + p.delayMs);
+        // A piece held back holds back what follows it.
+        if (!events_.empty() && static_cast<int32_t>(static_cast<uint32_t>(events_.back().due) -
+                                                     static_cast<uint32_t>(due)) > 0) {
+            due = events_.back().due;
+        }
+        events_.push_back({due, Kind::Received, std::move(p.text)});
+    }
 }
 
 void SimTestSetLink::pump() {
@@ -66,9 +74,12 @@ void SimTestSetLink::pump() {
 SimTestSetLinks::SimTestSetLinks(TickSource& ticks, SimTestSet::Source source)
     : ticks_(ticks), source_(std::move(source)) {}
 
-std::unique_ptr<TestSetLink> SimTestSetLinks::createLink(const TestSetAddress&) {
-    return std::make_unique<SimTestSetLink>(*this,
-                                            std::make_unique<SimTestSet>(source_, fault_, seed_++));
+std::unique_ptr<TestSetLink> SimTestSetLinks::createLink(const TestSetAddress& address) {
+    auto link = std::make_unique<SimTestSetLink>(
+        *this, std::make_unique<SimTestSet>(source_, fault_, seed_++));
+    // The simulated instrument stands behind the adapter an address with #ADDR names.
+    if (!address.gpib()) return link;
+    return std::make_unique<GpibAdapterLink>(std::move(link), GpibPrologue(address));
 }
 
 void SimTestSetLinks::pump() {

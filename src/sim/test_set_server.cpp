@@ -18,8 +18,12 @@ constexpr int kMaxClients = 16;
 
 }  // namespace
 
-TestSetServer::TestSetServer(SimTestSet::Source source, SimTestSetFault fault)
-    : source_(std::move(source)), fault_(fault) {}
+TestSetServer::TestSetServer(SimTestSet::Source source, SimTestSetFault fault, SimBenchFaults bench,
+                             SimTestSet::MeasureListener listener)
+    : source_(std::move(source)),
+      fault_(fault),
+      bench_(std::move(bench)),
+      listener_(std::move(listener)) {}
 
 TestSetServer::~TestSetServer() {
     for (const Client& c : clients_) ::close(c.fd);
@@ -59,6 +63,18 @@ void TestSetServer::addPollFds(std::vector<pollfd>& fds) const {
 }
 
 void TestSetServer::handle(const std::vector<pollfd>& fds) {
+    // Late answers come due whether or not the client's socket woke the loop.
+    for (size_t i = 0; i < clients_.size();) {
+        Client& c = clients_[i];
+        const bool had = c.unsent.empty();
+        release(c);
+        if (had && !c.unsent.empty() && !serve(c, 0)) {
+            ::close(c.fd);
+            clients_.erase(clients_.begin() + static_cast<std::ptrdiff_t>(i));
+            continue;
+        }
+        ++i;
+    }
     for (const pollfd& p : fds) {
         if (p.revents == 0) continue;
         if (p.fd == listenFd_) {
@@ -80,7 +96,23 @@ void TestSetServer::accept() {
         ::close(fd);
         return;
     }
-    clients_.push_back({fd, std::make_unique<SimTestSet>(source_, fault_, seed_++), {}});
+    auto instrument = std::make_unique<SimTestSet>(source_, fault_, seed_++);
+    instrument->setBenchFaults(bench_);
+    instrument->setMeasureListener(listener_);
+    clients_.push_back({fd, std::move(instrument), {}, {}});
+}
+
+bool TestSetServer::holding() const {
+    return std::any_of(clients_.begin(), clients_.end(),
+                       [](const Client& c) { return !c.held.empty(); });
+}
+
+void TestSetServer::release(Client& c) {
+    const Clock::time_point now = Clock::now();
+    while (!c.held.empty() && c.held.front().first <= now) {
+        c.unsent += c.held.front().second;
+        c.held.pop_front();
+    }
 }
 
 bool TestSetServer::serve(Client& c, short revents) {
@@ -88,7 +120,17 @@ bool TestSetServer::serve(Client& c, short revents) {
         char buf[4096];
         const ssize_t n = ::read(c.fd, buf, sizeof buf);
         if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) return false;
-        if (n > 0) c.unsent += c.instrument->receive(std::string(buf, static_cast<size_t>(n)));
+        if (n > 0) {
+            const Clock::time_point now = Clock::now();
+            for (SimTestSet::Piece& p :
+                 c.instrument->receiveTimed(std::string(buf, static_cast<size_t>(n)))) {
+                // A piece held back holds back what follows it.
+                Clock::time_point due = now + std::chrono::milliseconds(p.delayMs);
+                if (!c.held.empty()) due = std::max(due, c.held.back().first);
+                c.held.emplace_back(due, std::move(p.text));
+            }
+            release(c);
+        }
     } else if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
         return false;
     }

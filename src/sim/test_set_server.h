@@ -1,9 +1,12 @@
 #pragma once
 #include <poll.h>
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/sim_test_set.h"
@@ -15,7 +18,8 @@ namespace kv7::sim {
 // without ever blocking. A client may come and go at any time.
 class TestSetServer {
   public:
-    TestSetServer(SimTestSet::Source source, SimTestSetFault fault);
+    TestSetServer(SimTestSet::Source source, SimTestSetFault fault, SimBenchFaults bench = {},
+                  SimTestSet::MeasureListener listener = {});
     ~TestSetServer();
     TestSetServer(const TestSetServer&) = delete;
     TestSetServer& operator=(const TestSetServer&) = delete;
@@ -27,20 +31,28 @@ class TestSetServer {
     // Adds the sockets to wait on; handle() then serves whatever poll found ready among them.
     void addPollFds(std::vector<pollfd>& fds) const;
     void handle(const std::vector<pollfd>& fds);
+    // Some answer is held back (late): the loop should look again soon.
+    bool holding() const;
 
   private:
+    using Clock = std::chrono::steady_clock;
     struct Client {
         int fd;
         std::unique_ptr<SimTestSet> instrument;
         std::string unsent;
+        std::deque<std::pair<Clock::time_point, std::string>> held;  // late answers, in order
     };
 
     void accept();
+    // Moves what is due from held to unsent.
+    static void release(Client& c);
     // False when the client is gone.
     bool serve(Client& c, short revents);
 
     SimTestSet::Source source_;
     SimTestSetFault fault_;
+    SimBenchFaults bench_;
+    SimTestSet::MeasureListener listener_;
     int listenFd_ = -1;
     uint16_t port_ = 0;
     uint32_t seed_ = 1;

@@ -1,9 +1,23 @@
 #include "testset/scpi_exchange.h"
 
-#include "testset/test_set_address.h"
 #include "testset/test_set_reading.h"
 
 namespace kv7 {
+
+namespace {
+
+constexpr const char* kMarkerQuery = "*OPC?";
+
+// The answer to *OPC?: 1, as some instruments write it.
+bool isMarker(const std::string& line) {
+    size_t from = line.find_first_not_of(" \t");
+    if (from == std::string::npos) return false;
+    if (line[from] == '+') ++from;
+    const size_t to = line.find_last_not_of(" \t");
+    return to == from && line[from] == '1';
+}
+
+}  // namespace
 
 std::string SecondsText(int32_t ms) {
     std::string t = std::to_string(ms / 1000);
@@ -16,8 +30,8 @@ std::string SecondsText(int32_t ms) {
 }
 
 ScpiExchange::ScpiExchange(TestSetLink& link, TickSource& ticks, ScpiExchangeEvents& events,
-                           bool gpib, ScpiTiming timing)
-    : link_(link), events_(events), gpib_(gpib), timing_(timing), timer_(ticks) {
+                           ScpiTiming timing)
+    : link_(link), events_(events), timing_(timing), timer_(ticks) {
     link_.setListener(this);
 }
 
@@ -26,13 +40,12 @@ ScpiExchange::~ScpiExchange() {
     if (link_.isOpen()) link_.close();
 }
 
-void ScpiExchange::open(const std::vector<std::string>& prologue) {
+void ScpiExchange::open() {
     if (state_ == State::Opening || state_ == State::Open) return;
     queue_.clear();
-    inFlight_ = false;
+    awaiting_ = Awaiting::Nothing;
     partial_.clear();
     overlong_ = false;
-    for (const std::string& c : prologue) command(c);
     state_ = State::Opening;
     timer_.setCounter(timing_.openTimeoutMs);
     link_.open();
@@ -42,7 +55,7 @@ void ScpiExchange::close(const std::string& reason) {
     if (state_ == State::Closed || state_ == State::Failed) return;
     state_ = State::Closed;
     link_.close();
-    endPending(reason);
+    endPending(TestSetFault::NotReady, reason);
 }
 
 void ScpiExchange::command(const std::string& text) {
@@ -50,35 +63,45 @@ void ScpiExchange::command(const std::string& text) {
     send();
 }
 
-void ScpiExchange::query(const std::string& text, ReplyHandler handler) {
-    queue_.push_back({text, handler ? std::move(handler) : [](const ScpiReply&) {}});
+void ScpiExchange::query(const std::string& text, ReplyHandler handler, bool marked) {
+    queue_.push_back({text, handler ? std::move(handler) : [](const ScpiReply&) {}, marked});
     send();
 }
 
 void ScpiExchange::task() {
     if (state_ == State::Opening && timer_.counter() == 0) {
-        fail("The test set did not accept the connection within " +
-             SecondsText(timing_.openTimeoutMs) + ".");
-    } else if (state_ == State::Open && inFlight_ && timer_.counter() == 0) {
-        fail("The test set did not answer '" + asked_.text + "' within " +
-             SecondsText(timing_.queryTimeoutMs) + ".");
+        fail(TestSetFault::TimeOut, "The test set did not accept the connection within " +
+                                        SecondsText(timing_.openTimeoutMs) + ".");
+    } else if (state_ == State::Open && awaiting_ != Awaiting::Nothing && timer_.counter() == 0) {
+        const std::string asked = awaiting_ == Awaiting::Marker
+                                      ? std::string(kMarkerQuery) + "' after '" + asked_.text
+                                      : asked_.text;
+        fail(TestSetFault::TimeOut, "The test set did not answer '" + asked + "' within " +
+                                        SecondsText(timing_.queryTimeoutMs) + ".");
     }
 }
 
 // Writes what is queued up to and including the next query, then waits for its answer.
 void ScpiExchange::send() {
-    while (state_ == State::Open && !inFlight_ && !queue_.empty()) {
+    while (state_ == State::Open && awaiting_ == Awaiting::Nothing && !queue_.empty()) {
         Item item = std::move(queue_.front());
         queue_.pop_front();
-        const bool isQuery = static_cast<bool>(item.handler);
-        if (isQuery) {
-            asked_ = std::move(item);
-            inFlight_ = true;
-            timer_.setCounter(timing_.queryTimeoutMs);
+        if (!item.handler) {
+            link_.write(item.text + "\n");  // a failure reported from inside ends the loop
+            continue;
         }
-        std::string bytes = (isQuery ? asked_.text : item.text) + "\n";
-        if (isQuery && gpib_) bytes += std::string(kGpibRead) + "\n";
-        link_.write(bytes);  // a failure reported from inside ends the loop
+        asked_ = std::move(item);
+        awaiting_ = Awaiting::Answer;
+        timer_.setCounter(timing_.queryTimeoutMs);
+        // The marker goes out at once: whatever comes between the answer and its "1" is
+        // surplus.
+        const bool marked = asked_.marked;
+        for (const std::string& q : {asked_.text, std::string(kMarkerQuery)}) {
+            if (state_ != State::Open) return;
+            link_.write(q + "\n");
+            if (state_ == State::Open) link_.beginRead();
+            if (!marked) break;
+        }
     }
 }
 
@@ -115,17 +138,37 @@ void ScpiExchange::onLinkReceived(const std::string& bytes) {
 
 void ScpiExchange::takeLine(const std::string& line, bool tooLong) {
     if (line.empty() && !tooLong) return;  // a blank line answers nothing
-    if (!inFlight_) {
-        return fail("The test set sent " + QuotedReply(line) + " without being asked.");
-    }
-    ReplyHandler handler = std::move(asked_.handler);
-    inFlight_ = false;
     ScpiReply reply;
     if (tooLong) {
         reply.fault = "the reply is longer than " + std::to_string(kMaxReplyLength) + " characters";
+        reply.kind = TestSetFault::OverLong;
     } else {
         reply.line = line;
     }
+    switch (awaiting_) {
+        case Awaiting::Nothing:
+            return fail(TestSetFault::Unasked,
+                        "The test set sent " + QuotedReply(line) + " without being asked.");
+        case Awaiting::Answer:
+            if (asked_.marked) {
+                answer_ = std::move(reply);
+                awaiting_ = Awaiting::Marker;
+                timer_.setCounter(timing_.queryTimeoutMs);
+                return;
+            }
+            break;
+        case Awaiting::Marker:
+            if (tooLong || !isMarker(line)) {
+                return fail(TestSetFault::Unasked,
+                            "The test set sent a line nobody asked for: " + QuotedReply(line) +
+                                " came where '1' answers *OPC? after '" + asked_.text +
+                                "', so its answers are out of step with the questions.");
+            }
+            reply = std::move(answer_);
+            break;
+    }
+    ReplyHandler handler = std::move(asked_.handler);
+    awaiting_ = Awaiting::Nothing;
     send();
     handler(reply);
 }
@@ -134,29 +177,29 @@ void ScpiExchange::onLinkError(const std::string& message) {
     std::string why = message;
     while (!why.empty() && (why.back() == '.' || why.back() == ' ')) why.pop_back();
     if (state_ == State::Opening) {
-        fail("The test set cannot be reached: " + why + ".");
+        fail(TestSetFault::LinkBroken, "The test set cannot be reached: " + why + ".");
     } else if (state_ == State::Open) {
-        fail("The connection to the test set broke: " + why + ".");
+        fail(TestSetFault::LinkBroken, "The connection to the test set broke: " + why + ".");
     }
 }
 
-void ScpiExchange::fail(const std::string& message) {
+void ScpiExchange::fail(TestSetFault kind, const std::string& message) {
     if (state_ == State::Closed || state_ == State::Failed) return;
     state_ = State::Failed;
     link_.close();
-    events_.onExchangeFailed(message);
-    endPending(message);
+    events_.onExchangeFailed(kind, message);
+    endPending(kind, message);
 }
 
-void ScpiExchange::endPending(const std::string& fault) {
+void ScpiExchange::endPending(TestSetFault kind, const std::string& fault) {
     std::deque<Item> pending = std::move(queue_);
     queue_.clear();
-    if (inFlight_) pending.push_front(std::move(asked_));
-    inFlight_ = false;
+    if (awaiting_ != Awaiting::Nothing) pending.push_front(std::move(asked_));
+    awaiting_ = Awaiting::Nothing;
     partial_.clear();
     overlong_ = false;
     for (Item& item : pending) {
-        if (item.handler) item.handler({{}, fault});
+        if (item.handler) item.handler({{}, fault, kind});
     }
 }
 

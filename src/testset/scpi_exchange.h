@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "protocol/tick.h"
+#include "testset/test_set_fault.h"
 #include "testset/test_set_link.h"
 
 namespace kv7 {
@@ -14,6 +15,7 @@ namespace kv7 {
 struct ScpiReply {
     std::string line;
     std::string fault;  // "the reply is longer than 4096 characters", the connection's end
+    TestSetFault kind = TestSetFault::None;
     bool ok() const { return fault.empty(); }
 };
 
@@ -23,7 +25,7 @@ class ScpiExchangeEvents {
     virtual ~ScpiExchangeEvents() = default;
     virtual void onExchangeOpened() = 0;
     // The connection is over: a time-out, the link's error, a line nobody asked for.
-    virtual void onExchangeFailed(const std::string& message) = 0;
+    virtual void onExchangeFailed(TestSetFault kind, const std::string& message) = 0;
 };
 
 struct ScpiTiming {
@@ -34,7 +36,11 @@ struct ScpiTiming {
 inline constexpr size_t kMaxReplyLength = 4096;
 
 // Commands and queries to the test set over one link, one query at a time. Each goes out as
-// "text\n" (a GPIB adapter is told "++read eoi" after a query); the answer is the next line.
+// "text\n", and the link hears of each query (beginRead) before its answer, the next line, is
+// awaited. A marked query (a measurement) is followed by *OPC?, and its answer stands only when
+// the very next line is the "1" of *OPC?: anything more or less (a line nobody asked for
+// before, between or after) puts the answers out of step with the queries and ends the
+// connection, so no answer is ever taken for another query's.
 // Time runs on the tick source, polled from task() on the program's heartbeat. A query that
 // is not answered in time ends the connection, so a late answer can never be taken for the
 // answer to a later query.
@@ -46,30 +52,32 @@ class ScpiExchange : private TestSetLinkListener {
     using ReplyHandler = std::function<void(const ScpiReply&)>;
     enum class State { Closed, Opening, Open, Failed };
 
-    ScpiExchange(TestSetLink& link, TickSource& ticks, ScpiExchangeEvents& events, bool gpib,
+    ScpiExchange(TestSetLink& link, TickSource& ticks, ScpiExchangeEvents& events,
                  ScpiTiming timing = {});
     ~ScpiExchange() override;
     ScpiExchange(const ScpiExchange&) = delete;
     ScpiExchange& operator=(const ScpiExchange&) = delete;
 
-    // Opens the link; the prologue goes out first once it is open.
-    void open(const std::vector<std::string>& prologue = {});
+    void open();
     // Ends the connection; every query still waiting is answered with the reason as its fault.
     void close(const std::string& reason = "The test set was disconnected.");
 
     void command(const std::string& text);
-    void query(const std::string& text, ReplyHandler handler);
+    void query(const std::string& text, ReplyHandler handler, bool marked = false);
     void task();
 
     State state() const { return state_; }
     // Nothing waiting and nothing asked.
-    bool idle() const { return queue_.empty() && !inFlight_; }
+    bool idle() const { return queue_.empty() && awaiting_ == Awaiting::Nothing; }
 
   private:
     struct Item {
         std::string text;
         ReplyHandler handler;  // none: a command
+        bool marked = false;   // followed by *OPC?
     };
+    // What the next line from the instrument must be.
+    enum class Awaiting { Nothing, Answer, Marker };
 
     void onLinkOpened() override;
     void onLinkReceived(const std::string& bytes) override;
@@ -77,18 +85,18 @@ class ScpiExchange : private TestSetLinkListener {
 
     void send();
     void takeLine(const std::string& line, bool tooLong);
-    void fail(const std::string& message);
-    void endPending(const std::string& fault);
+    void fail(TestSetFault kind, const std::string& message);
+    void endPending(TestSetFault kind, const std::string& fault);
 
     TestSetLink& link_;
     ScpiExchangeEvents& events_;
-    bool gpib_;
     ScpiTiming timing_;
     clsCmcTick timer_;
     State state_ = State::Closed;
     std::deque<Item> queue_;
-    bool inFlight_ = false;
+    Awaiting awaiting_ = Awaiting::Nothing;
     Item asked_;
+    ScpiReply answer_;  // a marked query's answer, held until its marker came
     std::string partial_;
     bool overlong_ = false;  // the line being received passed the limit; the rest is dropped
 };

@@ -26,40 +26,52 @@ std::string joined(const std::vector<std::string>& commands) {
     return out;
 }
 
-Reading noReading(const std::string& reason) {
+Reading noReading(TestSetFault fault, const std::string& reason) {
     Reading r;
     r.reason = reason;
+    r.fault = fault;
     return r;
 }
 
 // Collects the answers of one measurement: the error check after its setup, if any, and the
 // readings it averages.
 struct Collector {
+    Quantity q = Quantity::Power;
     QuantityProfile qp;
+    std::optional<double> channelHz;
     int remaining = 0;
     int valid = 0;
     double sum = 0;
     std::string reason;  // the first thing that spoilt it
+    TestSetFault fault = TestSetFault::None;
     TestSet::ReadingHandler done;
 
-    void spoil(const std::string& why) {
-        if (reason.empty()) reason = why;
+    void spoil(TestSetFault kind, const std::string& why) {
+        if (!reason.empty()) return;
+        reason = why;
+        fault = kind;
     }
     void takeErrorCheck(const ScpiReply& reply, const std::string& setup) {
         if (!reply.ok()) {
-            spoil(reply.fault);
+            spoil(reply.kind, reply.fault);
         } else if (const std::optional<long> code = ScpiErrorCode(reply.line); !code) {
-            spoil("the answer to SYST:ERR? is not an error report: " + QuotedReply(reply.line));
+            spoil(TestSetFault::Unparsable,
+                  "the answer to SYST:ERR? is not an error report: " + QuotedReply(reply.line));
         } else if (*code != 0) {
-            spoil("the test set reports " + QuotedReply(reply.line) + " after '" + setup + "'");
+            spoil(TestSetFault::InstrumentError,
+                  "the test set reports " + QuotedReply(reply.line) + " after '" + setup + "'");
         }
         finishOne();
     }
     void takeReading(const ScpiReply& reply) {
         if (!reply.ok()) {
-            spoil(reply.fault);
+            spoil(reply.kind, reply.fault);
         } else if (const Reading r = ParseReading(reply.line, qp); !r.valid) {
-            spoil(r.reason);
+            spoil(r.fault, r.reason);
+        } else if (const std::string why = ImplausibleReason(q, r.value, qp, channelHz);
+                   !why.empty()) {
+            // Never a reading: not for the window, a search, a record or a chart.
+            spoil(TestSetFault::Implausible, why);
         } else {
             sum += r.value;
             ++valid;
@@ -74,6 +86,7 @@ struct Collector {
             r.value = sum / valid;
         } else {
             r.reason = reason;
+            r.fault = fault;
         }
         done(r);
     }
@@ -98,29 +111,32 @@ void TestSet::setProfiles(std::vector<TestSetProfile> profiles) {
 
 bool TestSet::connect(const std::string& addressText, const std::string& profileName) {
     disconnect();
+    ++connections_;
     const AddressParse a = ParseTestSetAddress(addressText);
     if (!a.address) {
-        enter(State::Failed, a.error);
+        enter(State::Failed, a.error, TestSetFault::NotReady);
         return false;
     }
     address_ = a.address->text();
     bool known = profileName.empty();
     for (const TestSetProfile& p : profiles_) known = known || p.name == profileName;
     if (!known) {
-        enter(State::Failed, "No test set profile is named '" + profileName + "'.");
+        enter(State::Failed, "No test set profile is named '" + profileName + "'.",
+              TestSetFault::NotReady);
         return false;
     }
     chosenName_ = profileName;
     connection_.link = links_.createLink(*a.address);
     if (!connection_.link) {
-        enter(State::Failed, "The test set at " + address_ + " cannot be opened here.");
+        enter(State::Failed, "The test set at " + address_ + " cannot be opened here.",
+              TestSetFault::LinkBroken);
         return false;
     }
     ScpiExchangeEvents& events = *this;
-    connection_.exchange = std::make_unique<ScpiExchange>(*connection_.link, ticks_, events,
-                                                          a.address->gpib(), timing_);
+    connection_.exchange =
+        std::make_unique<ScpiExchange>(*connection_.link, ticks_, events, timing_);
     enter(State::Opening);
-    connection_.exchange->open(GpibPrologue(*a.address));
+    connection_.exchange->open();
     return state_ != State::Failed;
 }
 
@@ -150,9 +166,10 @@ void TestSet::later(std::function<void()> call) {
     deferred_.push_back(std::move(call));
 }
 
-void TestSet::enter(State s, const std::string& message) {
+void TestSet::enter(State s, const std::string& message, TestSetFault fault) {
     state_ = s;
     message_ = message;
+    fault_ = s == State::Failed ? fault : TestSetFault::None;
 }
 
 std::string TestSet::stateText() const {
@@ -178,8 +195,8 @@ void TestSet::onExchangeOpened() {
     connection_.exchange->query("*IDN?", [this](const ScpiReply& r) { advance(r); });
 }
 
-void TestSet::onExchangeFailed(const std::string& message) {
-    enter(State::Failed, message);
+void TestSet::onExchangeFailed(TestSetFault kind, const std::string& message) {
+    enter(State::Failed, message, kind);
 }
 
 void TestSet::advance(const ScpiReply& reply) {
@@ -187,7 +204,8 @@ void TestSet::advance(const ScpiReply& reply) {
     if (!reply.ok()) {
         const std::string asked = state_ == State::Identifying ? "*IDN?" : kErrorQuery;
         enter(State::Failed,
-              "The test set's answer to " + asked + " is unusable: " + reply.fault + ".");
+              "The test set's answer to " + asked + " is unusable: " + reply.fault + ".",
+              reply.kind);
         connection_.exchange->close(message_);
         return;
     }
@@ -216,13 +234,17 @@ void TestSet::checkSetup(const std::string& errorReply) {
     const std::optional<long> code = ScpiErrorCode(errorReply);
     if (code && *code == 0) return enter(State::Ready);
     if (!code) {
-        enter(State::Failed, "The test set's answer to SYST:ERR? is not an error report: " +
-                                 QuotedReply(errorReply) + ".");
+        enter(State::Failed,
+              "The test set's answer to SYST:ERR? is not an error report: " +
+                  QuotedReply(errorReply) + ".",
+              TestSetFault::Unparsable);
     } else {
         const std::string setup =
             profile_->setup.empty() ? std::string("*IDN?") : joined(profile_->setup);
-        enter(State::Failed, "The test set reports " + QuotedReply(errorReply) + " after '" +
-                                 setup + "' (profile " + profile_->name + ").");
+        enter(State::Failed,
+              "The test set reports " + QuotedReply(errorReply) + " after '" + setup +
+                  "' (profile " + profile_->name + ").",
+              TestSetFault::InstrumentError);
     }
     connection_.exchange->close(message_);
 }
@@ -240,11 +262,13 @@ bool TestSet::measure(Quantity q, std::optional<double> txFreqHz, ReadingHandler
     if (state_ != State::Ready || !profile_->of(q)) return false;
     const QuantityProfile& qp = *profile_->of(q);
     if (usesFrequency(qp) && !txFreqHz) {
-        later([done] { done(noReading(kNoTxFrequency)); });
+        later([done] { done(noReading(TestSetFault::NoMeasurement, kNoTxFrequency)); });
         return true;
     }
     auto c = std::make_shared<Collector>();
+    c->q = q;
     c->qp = qp;
+    c->channelHz = txFreqHz;
     c->done = std::move(done);
     c->remaining = qp.average;
     ScpiExchange& x = *connection_.exchange;
@@ -264,7 +288,8 @@ bool TestSet::measure(Quantity q, std::optional<double> txFreqHz, ReadingHandler
         });
     }
     for (int i = 0; i < qp.average; ++i) {
-        x.query(qp.query, [c](const ScpiReply& r) { c->takeReading(r); });
+        x.query(
+            qp.query, [c](const ScpiReply& r) { c->takeReading(r); }, true);
     }
     return true;
 }
@@ -275,7 +300,10 @@ bool TestSet::measureFrequency(std::optional<double> txFreqHz, FrequencyHandler 
     const bool hasCarrier = profile_->of(Quantity::Frequency).has_value();
     if (hasError && (txFreqHz || !hasCarrier)) {
         if (!txFreqHz) {
-            later([done] { done({noReading(kNoTxFrequency), noReading(kNoTxFrequency)}); });
+            later([done] {
+                const Reading none = noReading(TestSetFault::NoMeasurement, kNoTxFrequency);
+                done({none, none});
+            });
             return true;
         }
         return measure(Quantity::FreqError, txFreqHz, [done, f = *txFreqHz](const Reading& r) {
@@ -286,7 +314,9 @@ bool TestSet::measureFrequency(std::optional<double> txFreqHz, FrequencyHandler 
     }
     return measure(Quantity::Frequency, txFreqHz, [done, txFreqHz](const Reading& r) {
         FrequencyReading fr{r, r};
-        if (!txFreqHz && r.valid) fr.error = noReading(kNoTxFrequency);
+        if (!txFreqHz && r.valid) {
+            fr.error = noReading(TestSetFault::NoMeasurement, kNoTxFrequency);
+        }
         if (txFreqHz) fr.error.value = r.value - *txFreqHz;
         done(fr);
     });

@@ -48,6 +48,7 @@ class TestSet : private ScpiExchangeEvents {
     // What the window shows for the state: "Disconnected", "Connecting to ...", the failure.
     std::string stateText() const;
     const std::string& message() const { return message_; }    // the failure, when Failed
+    TestSetFault fault() const { return fault_; }              // its kind
     const std::string& identity() const { return identity_; }  // the *IDN? answer
     // The profile in use, from the identification on; nullptr before.
     const TestSetProfile* profile() const;
@@ -65,6 +66,8 @@ class TestSet : private ScpiExchangeEvents {
     // Wait after a change of the radio before a reading of q is good (the profile's Settle=).
     int32_t settleMs(Quantity q) const;
     double carrierW() const;  // below this power there is no carrier
+    // Counts the connections made: readings of one count came over one exchange, in step.
+    uint32_t connection() const { return connections_; }
 
   private:
     struct Connection {
@@ -73,12 +76,12 @@ class TestSet : private ScpiExchangeEvents {
     };
 
     void onExchangeOpened() override;
-    void onExchangeFailed(const std::string& message) override;
+    void onExchangeFailed(TestSetFault kind, const std::string& message) override;
     // The connection's steps: each answer moves it on from the state it was asked in.
     void advance(const ScpiReply& reply);
     void chooseProfile(const std::string& idn);
     void checkSetup(const std::string& errorReply);
-    void enter(State s, const std::string& message = {});
+    void enter(State s, const std::string& message = {}, TestSetFault fault = TestSetFault::None);
     bool needsSetup(Quantity q, const QuantityProfile& qp, std::optional<double> txFreqHz) const;
     void later(std::function<void()> call);
 
@@ -88,6 +91,8 @@ class TestSet : private ScpiExchangeEvents {
     std::vector<TestSetProfile> profiles_;
     State state_ = State::Disconnected;
     std::string message_;
+    uint32_t connections_ = 0;
+    TestSetFault fault_ = TestSetFault::None;
     std::string address_;
     std::string chosenName_;
     std::string identity_;

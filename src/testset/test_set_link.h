@@ -28,10 +28,14 @@ class TestSetLink {
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     virtual void write(const std::string& bytes) = 0;
+    // Called once a query is written, before its answer is awaited: a transport that must ask
+    // for the answer (a GPIB adapter) does so here.
+    virtual void beginRead() {}
     virtual void setListener(TestSetLinkListener* listener) = 0;
 };
 
-// Makes the link an address names (TCP or serial), not yet open.
+// Makes the link an address names (TCP or serial), not yet open; a serial device behind a GPIB
+// adapter (#ADDR) comes wrapped in a GpibAdapterLink.
 class TestSetLinkFactory {
   public:
     virtual ~TestSetLinkFactory() = default;

@@ -109,6 +109,8 @@ class ProfileReader {
                 return std::string("Settle= must be 0 to 60000 ms");
         } else if (key == "AVERAGE") {
             if (!IniInt(value, 1, 100, q.average)) return std::string("Average= must be 1 to 100");
+        } else if (key == "MAX") {
+            return takeMax(q, value);
         } else if (key == "CARRIER" && *section_->quantity == Quantity::Power) {
             const std::optional<double> w = ParseNumber(value);
             if (!w || *w <= 0) return std::string("Carrier= must be a power in W above 0");
@@ -149,6 +151,21 @@ class ProfileReader {
                               : quantity == Quantity::Deviation ? "Hz or kHz"
                                                                 : "Hz, kHz or MHz";
         return "unknown unit '" + value + "' in [" + section_->name + "] (" + allowed + ")";
+    }
+
+    // Max= only narrows what a bench can measure, in W or Hz whatever the unit.
+    std::string takeMax(QuantityProfile& q, const std::string& value) {
+        const Quantity quantity = *section_->quantity;
+        const double most = PlausibleMax(quantity);
+        const std::optional<double> v = ParseNumber(value);
+        if (!v || *v <= 0 || *v > most) {
+            const char* unit = quantity == Quantity::Power ? " W" : " Hz";
+            char buf[32];
+            const auto r = std::to_chars(buf, buf + sizeof buf, most, std::chars_format::fixed, 0);
+            return "Max= must be above 0 and at most " + std::string(buf, r.ptr) + unit;
+        }
+        q.max = *v;
+        return {};
     }
 
     std::string takeInvalid(QuantityProfile& q, const std::string& value) {
@@ -200,6 +217,16 @@ class ProfileReader {
 
 ProfileParse ParseTestSetProfile(const std::string& text, const std::string& fileName) {
     return ProfileReader(fileName).read(text);
+}
+
+double PlausibleMax(Quantity q) {
+    switch (q) {
+        case Quantity::Power: return 1000;
+        case Quantity::Deviation: return 100e3;
+        case Quantity::Frequency:
+        case Quantity::FreqError: return 1e6;
+    }
+    return 0;
 }
 
 const TestSetProfile& GenericScpiProfile() {

@@ -23,7 +23,14 @@ struct QuantityProfile {
     int settleMs = 300;                    // wait after a change before reading
     int average = 1;                       // readings averaged
     double carrierW = 0.05;                // power: below it there is no carrier
+    // The largest reading that can be true (W; Hz of deviation; Hz a carrier may lie from the
+    // channel); none: what any bench measures.
+    std::optional<double> max;
 };
+
+// The largest plausible reading of a quantity on any bench: 1 kW, 100 kHz of deviation, a
+// carrier 1 MHz from its channel.
+double PlausibleMax(Quantity q);
 
 // One instrument's dialect.
 struct TestSetProfile {

@@ -1,5 +1,6 @@
 #include "testset/test_set_reading.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "testset/test_set_number.h"
@@ -17,7 +18,40 @@ bool isInvalidValue(double v, const std::vector<double>& invalid) {
     return false;
 }
 
+// A reading as a message gives it: 6 significant digits, with a point whatever the locale.
+std::string numberText(double v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 6);
+    return std::string(buf, r.ec == std::errc() ? r.ptr : buf);
+}
+
 }  // namespace
+
+std::string ImplausibleReason(Quantity q, double value, const QuantityProfile& qp,
+                              std::optional<double> channelHz) {
+    const char* unit = q == Quantity::Power ? " W" : " Hz";
+    const std::string shown = "implausible value " + numberText(value) + unit;
+    if (!std::isfinite(value)) return shown + " (not a number)";
+    const double most = qp.max.value_or(PlausibleMax(q));
+    const std::string limit = numberText(most) + unit;
+    switch (q) {
+        case Quantity::Power:
+        case Quantity::Deviation:
+            if (value < 0) return shown + " (negative)";
+            if (value > most) return shown + " (above " + limit + ")";
+            return {};
+        case Quantity::Frequency:
+            if (value <= 0) return shown + " (not above 0)";
+            if (channelHz && std::fabs(value - *channelHz) > most) {
+                return shown + " (more than " + limit + " from the channel)";
+            }
+            return {};
+        case Quantity::FreqError:
+            if (std::fabs(value) > most) return shown + " (more than " + limit + " off)";
+            return {};
+    }
+    return {};
+}
 
 std::string PrintableText(const std::string& text, size_t max) {
     std::string out;
@@ -51,6 +85,7 @@ Reading ParseReading(const std::string& reply, const QuantityProfile& q) {
         from = reply.find(',', from);
         if (from == std::string::npos) {
             r.reason = "the reply has fewer than " + std::to_string(q.field) + " fields";
+            r.fault = TestSetFault::Unparsable;
             return r;
         }
         ++from;
@@ -60,15 +95,18 @@ Reading ParseReading(const std::string& reply, const QuantityProfile& q) {
     const std::optional<double> v = ParseNumber(field);
     if (!v) {
         r.reason = "the reply " + QuotedReply(reply) + " is not a number";
+        r.fault = TestSetFault::Unparsable;
         return r;
     }
     if (isInvalidValue(*v, q.invalid)) {
         r.reason = "the instrument has no measurement";
+        r.fault = TestSetFault::NoMeasurement;
         return r;
     }
     const double base = ToBaseUnit(*v, q.unit);
     if (!std::isfinite(base)) {
         r.reason = "the reply " + QuotedReply(reply) + " is out of range";
+        r.fault = TestSetFault::Unparsable;
         return r;
     }
     r.valid = true;

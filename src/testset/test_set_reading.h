@@ -1,7 +1,9 @@
 #pragma once
 #include <cstddef>
+#include <optional>
 #include <string>
 
+#include "testset/test_set_fault.h"
 #include "testset/test_set_profile.h"
 
 namespace kv7 {
@@ -11,10 +13,17 @@ struct Reading {
     bool valid = false;
     double value = 0;
     std::string reason;  // why there is no reading
+    TestSetFault fault = TestSetFault::None;
 };
 
 // The reading in one reply line of the instrument, of any length or content.
 Reading ParseReading(const std::string& reply, const QuantityProfile& q);
+
+// Why a reading of q cannot be true, or empty when it can: not finite, negative where the
+// quantity cannot be, beyond the profile's Max= (else PlausibleMax), or a carrier that far from
+// the channel (channelHz; a frequency error is that distance already).
+std::string ImplausibleReason(Quantity q, double value, const QuantityProfile& qp,
+                              std::optional<double> channelHz);
 
 // At most max characters of an instrument's text, control characters and bytes beyond ASCII
 // shown as '?'.

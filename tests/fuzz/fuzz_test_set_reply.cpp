@@ -26,7 +26,7 @@ struct Link : kv7::TestSetLink {
 
 struct Events : kv7::ScpiExchangeEvents {
     void onExchangeOpened() override {}
-    void onExchangeFailed(const std::string&) override {}
+    void onExchangeFailed(kv7::TestSetFault, const std::string&) override {}
 };
 
 // The bytes arrive as the instrument's answers, in chunks the first byte sizes.
@@ -36,7 +36,7 @@ void exchange(const std::string& text) {
     Events events;
     int answered = 0, asked = 0;
     {
-        kv7::ScpiExchange x(link, ticks, events, !text.empty() && (text[0] & 1));
+        kv7::ScpiExchange x(link, ticks, events);
         x.open();
         link.listener->onLinkOpened();
         auto handler = [&](const kv7::ScpiReply& r) {

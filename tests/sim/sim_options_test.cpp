@@ -54,6 +54,23 @@ TEST(SimOptions, EachOptionSetsItsField) {
         {{"--test-set-garbage"},
          [](auto& c) { return c.testSetFault == SimTestSetFault::Garbage; }},
         {{"--test-set-error"}, [](auto& c) { return c.testSetFault == SimTestSetFault::Error; }},
+        {{"--log-measurements"}, [](auto& c) { return c.logMeasurements; }},
+        {{"--test-set-stray", "deviation:3"},
+         [](auto& c) {
+             const SimAnswerFault& f = c.bench.answers.at(0);
+             return f.kind == SimAnswerFault::Kind::Stray && f.answer == 3 && f.text.empty() &&
+                    f.quantity == SimQuantity::Deviation;
+         }},
+        {{"--test-set-late", "power:2:2500"},
+         [](auto& c) { return c.bench.answers.at(0).lateMs == 2500; }},
+        {{"--test-set-outlier", "freq-error:4:+2500"},
+         [](auto& c) {
+             const SimAnswerFault& f = c.bench.answers.at(0);
+             return f.quantity == SimQuantity::FreqError && f.number == 2500;
+         }},
+        {{"--test-set-absurd", "freq:1"},
+         [](auto& c) { return c.bench.answers.at(0).number == 1.7e308; }},
+        {{"--test-set-noise", "16"}, [](auto& c) { return c.bench.noiseFactor == 16; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[0]);
@@ -78,6 +95,10 @@ TEST(SimOptions, BadArgumentsAreRefusedWithAReason) {
         {"--plateau", "5:0:1"},
         {"--plateau", "1:0:0"},
         {"--plateau", "1:0"},
+        {"--test-set-late", "power:2"},
+        {"--test-set-stray", "watts:1"},
+        {"--test-set-outlier", "power:0:1"},
+        {"--test-set-noise", "-1"},
         {"--fault-gap", "320"},
         {"--temperature", "warm"},
         {"--fault-cut-after", "-1"},

@@ -78,6 +78,10 @@ TEST(TestSetProfile, EveryKindOfBadFileIsRefusedNamingFileAndLine) {
         {"[TESTSET]\n" + rest + "[DEVIATION]\nQuery=D?\nUnit=Hz\n",
          "line 1: [TESTSET] has no Name="},
         {head + "[SPECTRUM]\n", "line 3: unknown section [SPECTRUM]"},
+        {head + "[POWER]\nQuery=P?\nUnit=W\nMax=2000\n",
+         "line 6: Max= must be above 0 and at most 1000 W"},
+        {head + "[POWER]\nQuery=P?\nUnit=W\n[FREQERROR]\nMax=0\n",
+         "line 7: Max= must be above 0 and at most 1000000 Hz"},
     };
     for (const Row& r : rows) {
         const ProfileParse p = ParseTestSetProfile(r.text, "f.testset");

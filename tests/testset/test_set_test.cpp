@@ -235,6 +235,15 @@ TEST(TestSet, ProfilesReadInTheirOwnUnitsAndFaultsOfAReadingAreNoReading) {
          {},
          0,
          "the answer to SYST:ERR? is not an error report: '"},
+        {"beyond the profile's Max=",
+         "[TESTSET]\nName=Small bench\n[POWER]\nQuery=MEAS:POW?\nUnit=W\nMax=2\n"
+         "[FREQERROR]\nSetup=CONF:FREQ:REF {FREQ_HZ}\nQuery=MEAS:FREQ:ERR?\nUnit=Hz\n"
+         "[DEVIATION]\nQuery=MEAS:FM:DEV?\nUnit=Hz\n",
+         sim::SimTestSetFault::None,
+         Quantity::Power,
+         {},
+         0,
+         "implausible value 4.6"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -269,6 +278,16 @@ TEST(TestSet, ProfilesReadInTheirOwnUnitsAndFaultsOfAReadingAreNoReading) {
     ASSERT_TRUE(rig.ready());
     EXPECT_EQ(rig.testSet.profile()->name, "Bench in dBm");
     EXPECT_EQ(rig.links.last()->written().rfind("*IDN?\n*RST\nSYST:ERR?\n", 0), 0u);
+
+    // Through a GPIB adapter: its settings first, and every answer asked of it.
+    Rig gpib;
+    gpib.testSet.connect("/dev/ttyUSB0#12");
+    ASSERT_TRUE(gpib.ready()) << gpib.testSet.message();
+    EXPECT_TRUE(gpib.measure(Quantity::Power).valid);
+    EXPECT_EQ(gpib.links.last()->written(),
+              "++mode 1\n++addr 12\n++auto 0\n++eoi 1\n++eos 2\n++eot_enable 0\n"
+              "*IDN?\n++read eoi\n*CLS\nSYST:ERR?\n++read eoi\n"
+              "CONF:POW\nSYST:ERR?\n++read eoi\nMEAS:POW?\n++read eoi\n*OPC?\n++read eoi\n");
 }
 
 TEST(ProfileLibrary, EveryBadFileIsRefusedByNameAndLineAndTheGoodOnesAreOffered) {

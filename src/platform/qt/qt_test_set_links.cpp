@@ -3,8 +3,10 @@
 #include <QSerialPort>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 #include <deque>
 
+#include "testset/gpib_adapter_link.h"
 #include "testset/test_set_address.h"
 
 namespace kv7 {
@@ -14,6 +16,11 @@ namespace testsetlink {
 // How soon a report held back by an open message box is tried again.
 constexpr int kRetryMs = 50;
 constexpr const char* kClosedByPeer = "the test set closed the connection";
+// What the test set sent and the program has not taken yet (a message box is open) is held up
+// to this; beyond it the connection ends instead of growing without bound.
+constexpr size_t kMaxHeldBytes = 64 * 1024;
+constexpr const char* kTooMuchHeld =
+    "the test set sent more than 64 KiB while the program could not take it";
 using LiveLinks = std::shared_ptr<std::set<ReportingLink*>>;
 
 // What both links share: the listener and the reports on their way to it. Reports go out in
@@ -60,12 +67,16 @@ class ReportingLink : public TestSetLink {
         active_ = true;
         failed_ = false;
         pending_.clear();
+        held_ = 0;
     }
     void stop() {
         active_ = false;
         pending_.clear();
+        held_ = 0;
         retry_.stop();
     }
+    // Stops taking bytes from the device at once, without a report of its own.
+    virtual void drop() = 0;
     bool active() const { return active_; }
 
     void report(Report r) {
@@ -77,7 +88,19 @@ class ReportingLink : public TestSetLink {
         report([](TestSetLinkListener& l) { l.onLinkOpened(); });
     }
     void received(std::string bytes) {
-        report([bytes = std::move(bytes)](TestSetLinkListener& l) { l.onLinkReceived(bytes); });
+        if (!active_ || failed_) return;
+        held_ += bytes.size();
+        report([this, bytes = std::move(bytes)](TestSetLinkListener& l) {
+            held_ -= std::min(held_, bytes.size());
+            l.onLinkReceived(bytes);
+        });
+        // Delivered at once when the program can take it; otherwise held, up to the limit.
+        if (active_ && held_ > kMaxHeldBytes) {
+            pending_.clear();
+            held_ = 0;
+            failed(kTooMuchHeld);
+            drop();
+        }
     }
     // The first failure of an opening is the one reported; what follows from it is not news.
     void failed(const std::string& why) {
@@ -94,6 +117,7 @@ class ReportingLink : public TestSetLink {
     bool failed_ = false;
     bool delivering_ = false;
     std::deque<Report> pending_;
+    size_t held_ = 0;  // bytes received in pending_
     QTimer retry_;
 };
 
@@ -132,6 +156,9 @@ class TcpTestSetLink : public ReportingLink {
         if (!active() || socket_.state() != QAbstractSocket::ConnectedState) return;
         socket_.write(bytes.data(), static_cast<qint64>(bytes.size()));
     }
+
+  protected:
+    void drop() override { socket_.abort(); }
 
   private:
     QString host_;
@@ -177,6 +204,12 @@ class SerialTestSetLink : public ReportingLink {
         port_.write(bytes.data(), static_cast<qint64>(bytes.size()));
     }
 
+  protected:
+    void drop() override {
+        if (port_.isOpen()) port_.close();
+        port_.clearError();
+    }
+
   private:
     // A lost device makes Qt report its error again and again while the port stays open: the
     // port is closed on the first and that one is reported.
@@ -205,7 +238,9 @@ std::unique_ptr<TestSetLink> QtTestSetLinks::createLink(const TestSetAddress& ad
     if (const std::optional<int16_t> n = TestSetComPort(serial.device); n && comDevice_) {
         serial.device = comDevice_(*n);
     }
-    return std::make_unique<SerialTestSetLink>(serial, runner_, live_);
+    auto link = std::make_unique<SerialTestSetLink>(serial, runner_, live_);
+    if (!serial.gpib()) return link;
+    return std::make_unique<GpibAdapterLink>(std::move(link), GpibPrologue(serial));
 }
 
 void QtTestSetLinks::deliverHeld() {

@@ -13,8 +13,9 @@ class ReportingLink;
 
 // The test set's links on Qt: SCPI over a raw TCP socket (QTcpSocket) or over a serial device
 // (QSerialPort, 8N1 at the address's baud rate). Nothing waits: connecting, receiving and
-// failing are reported from the event loop. The exchange above splits the lines, speaks to a
-// GPIB adapter and times the queries.
+// failing are reported from the event loop; a serial device behind a GPIB adapter gets the
+// adapter's own commands from a GpibAdapterLink around it. The exchange above splits the lines
+// and times the queries.
 class QtTestSetLinks : public TestSetLinkFactory {
   public:
     // Runs one report of a link as an event of the program; false when it cannot run now (a

@@ -80,6 +80,7 @@ void DrawAlignmentChart(QPainter& p, const QRectF& box, const AlignmentRecord& a
     std::vector<QPointF> all = steps;
     if (final) all.push_back(*final);
     for (const QPointF& q : all) {
+        if (!std::isfinite(q.x()) || !std::isfinite(q.y())) continue;  // nothing to place
         xLo = std::min(xLo, q.x());
         xHi = std::max(xHi, q.x());
         yLo = std::min(yLo, q.y());

@@ -13,13 +13,16 @@ using report::mm;
 using report::sansFont;
 
 double NiceStep(double span, int most) {
-    if (!std::isfinite(span) || span <= 0) return 1;  // nothing to divide: any step will do
-    // Below the first step that can do, so a span under one gets a step under one.
-    for (double magnitude = std::pow(10.0, std::floor(std::log10(span / most)));; magnitude *= 10) {
+    if (!std::isfinite(span) || span <= 0 || most < 1) return 1;  // nothing to divide
+    // Below the first step that can do, so a span under one gets a step under one; a few
+    // decades at most, whatever the span.
+    double magnitude = std::pow(10.0, std::floor(std::log10(span / most)));
+    for (int decade = 0; decade < 4 && std::isfinite(magnitude); ++decade, magnitude *= 10) {
         for (double m : {1.0, 2.0, 5.0}) {
             if (span / (m * magnitude) <= most) return m * magnitude;
         }
     }
+    return span / most;
 }
 
 PlotAxis NiceAxis(double lo, double hi, int most) {
@@ -55,8 +58,16 @@ QPointF ReportPlot::at(double x, double y) const {
 
 std::vector<double> ReportPlot::ticks(const PlotAxis& axis) {
     std::vector<double> at;
+    // An axis no data could make sensible has no ticks rather than endless ones.
+    constexpr int kMostTicks = 100;
+    if (!std::isfinite(axis.min) || !std::isfinite(axis.max) || !std::isfinite(axis.step) ||
+        axis.step <= 0 || (axis.max - axis.min) / axis.step > kMostTicks) {
+        return at;
+    }
     const double first = std::ceil(axis.min / axis.step - 1e-9);
-    for (double k = first; k * axis.step <= axis.max + axis.step * 1e-9; ++k) {
+    for (int i = 0; i <= kMostTicks; ++i) {
+        const double k = first + i;
+        if (k * axis.step > axis.max + axis.step * 1e-9) break;
         at.push_back(k * axis.step + 0.0);  // no "-0"
     }
     return at;

@@ -20,7 +20,8 @@ inline std::ostream& operator<<(std::ostream& os, const Adjust& a) {
     return os << "(" << a.number << ", " << a.value << ")";
 }
 
-// The radio's log as kv7-radio-sim wrote it: "frame: EE EF E8 ..." or "cut: ...".
+// The radio's log as kv7-radio-sim wrote it: "frame: EE EF E8 ..." or "cut: ..." (and the
+// simulated test set's "measure ..." and "end: ..." lines, which are not frames).
 struct RadioLog {
     std::vector<ByteString> frames;
     int cut = 0;
@@ -38,6 +39,7 @@ struct RadioLog {
                 ++log.cut;
                 continue;
             }
+            if (kind != "frame:") continue;  // the test set's measurements, what is on the air
             ByteString record;
             std::string hex;
             while (words >> hex)
