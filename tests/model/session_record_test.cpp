@@ -130,15 +130,18 @@ TEST(SessionRecord, KeepsWhatAConnectionDidAndStartsAgainOnConnect) {
     ASSERT_TRUE(t.complete());
     for (int j = 0; j < 40; ++j) EXPECT_EQ(t.entries[j], rig.radio().txfEntry(j)) << "entry " << j;
 
-    // Connect: a new record, empty until its clone read.
+    // Connect: the record stays whole until the new clone read completes (a Connect that fails
+    // must not lose it), then a new one begins with that read.
     ASSERT_TRUE(rig.click(0));
+    EXPECT_TRUE(rec.cloneRead());
+    EXPECT_EQ(rec.txfProcedures().size(), 1u);
+    EXPECT_FALSE(rec.adjustments().empty());
+    ASSERT_TRUE(rig.runUntil([&] { return rig.inCycle(); }, 60000));
     EXPECT_TRUE(rec.connected());
-    EXPECT_FALSE(rec.cloneRead());
+    EXPECT_TRUE(rec.cloneRead());
     EXPECT_TRUE(rec.sweeps().empty());
     EXPECT_TRUE(rec.txfProcedures().empty());
     EXPECT_TRUE(rec.adjustments().empty());
-    EXPECT_EQ(rec.reading(0, 0).count, 0);
-    ASSERT_TRUE(rig.runUntil([&] { return rig.inCycle(); }, 60000));
     EXPECT_EQ(rec.items()[kLinePowerHi].asRead, powerNow);
     EXPECT_TRUE(rig.messages().empty());
 }

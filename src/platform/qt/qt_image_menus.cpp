@@ -1,7 +1,6 @@
 #include "platform/qt/qt_image_menus.h"
 
 #include <QAction>
-#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -42,11 +41,13 @@ QtImageMenus::QtImageMenus(QtMainWindow& window, ImageBackup& backup, EventBound
     connect(file, &QMenu::aboutToShow, this, [this] { refresh(); });
     connect(window.optionMenu(), &QMenu::aboutToShow, this, [this] { refresh(); });
     connect(saveAsRead_, &QAction::triggered, this, [this] {
-        const QString path = askSavePath(QStringLiteral("Save image as read"), "as-read");
+        const QString path =
+            askSavePath(QStringLiteral("Save image as read"), SavedFileKind::ImageAsRead);
         if (!path.isEmpty()) saveAsRead(path.toStdString());
     });
     connect(saveCurrent_, &QAction::triggered, this, [this] {
-        const QString path = askSavePath(QStringLiteral("Save current image"), "current");
+        const QString path =
+            askSavePath(QStringLiteral("Save current image"), SavedFileKind::ImageCurrent);
         if (!path.isEmpty()) saveCurrent(path.toStdString());
     });
     connect(write_, &QAction::triggered, this, [this] {
@@ -69,11 +70,9 @@ void QtImageMenus::refresh() {
     keep_->setChecked(backup_.keepImages());
 }
 
-QString QtImageMenus::askSavePath(const QString& title, const char* kind) {
-    const QString name =
-        QStringLiteral("QT-KV7_%1_%2.kv7img")
-            .arg(QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")),
-                 QLatin1String(kind));
+QString QtImageMenus::askSavePath(const QString& title, SavedFileKind kind) {
+    // Named by the read it holds, not by the time of saving.
+    const QString name = QString::fromStdString(backup_.suggestedName(kind));
     const QString path =
         QFileDialog::getSaveFileName(&window_, title, QDir(lastFolder_).filePath(name), kFilter);
     if (!path.isEmpty()) lastFolder_ = QFileInfo(path).absolutePath();

@@ -38,7 +38,7 @@ class QtImageMenus : public QObject {
     void setKeepImages(bool on);
 
   private:
-    QString askSavePath(const QString& title, const char* kind);
+    QString askSavePath(const QString& title, SavedFileKind kind);
     // `input`: the work changes the radio, so it is refused while the inputs are locked.
     bool run(const char* what, const std::function<bool()>& work, bool input = false);
 
