@@ -25,7 +25,7 @@ const SessionRecord::Reading& SessionRecord::reading(int16_t list, int16_t row) 
 }
 
 bool SessionRecord::holdsWork() const {
-    return !adjustments_.empty() || !sweeps_.empty() || !txf_.empty() || !alignments_.empty();
+    return changedItems_ || !sweeps_.empty() || !txf_.empty() || !alignments_.empty();
 }
 
 void SessionRecord::startNew() {
@@ -80,10 +80,16 @@ void SessionRecord::cloneReadDone(const std::string& modelCode, const std::strin
 }
 
 void SessionRecord::itemSent(int16_t index, int16_t value, bool onLine, SendCause cause) {
+    // Every item goes out once after the clone read as it was read: that is no change.
+    bool changed = false;
     if (index >= 0 && static_cast<size_t>(index) < items_.size()) {
-        items_[static_cast<size_t>(index)].now = value;
+        Item& item = items_[static_cast<size_t>(index)];
+        changed = item.now != value;
+        item.now = value;
     }
     adjustments_.push_back(Adjustment{clock_(), index, value, onLine, cause});
+    if (!changed) return;
+    changedItems_ = true;
     ++revision_;
 }
 

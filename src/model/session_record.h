@@ -106,7 +106,7 @@ class SessionRecord : public SessionObserver {
     void alignmentDone(AlignmentRecord record);
 
     void setListener(SessionRecordListener* l) { listener_ = l; }
-    // Changes sent, sweeps, TXF procedures or alignments: work a technician would miss.
+    // Items changed, sweeps, TXF procedures or alignments: work a technician would miss.
     bool holdsWork() const;
     // Work done since the last saved report (or never saved).
     bool workUnsaved() const { return holdsWork() && revision_ != savedRevision_; }
@@ -144,7 +144,8 @@ class SessionRecord : public SessionObserver {
     bool connectPending_ = false;  // a "Connect" began since the clone read
     int16_t pendingComPortNo_ = 0;
     int64_t pendingConnectMs_ = 0;
-    int revision_ = 0;  // counts the work recorded
+    bool changedItems_ = false;  // an item was sent with a value other than its last
+    int revision_ = 0;           // counts the work recorded
     int savedRevision_ = 0;
     std::optional<std::string> listingAtEnd_;
     bool connected_ = false;

@@ -36,6 +36,8 @@ TEST(SessionRecord, KeepsWhatAConnectionDidAndStartsAgainOnConnect) {
     EXPECT_EQ(rec.items()[kLinePowerHi].asRead, powerRead);
     // The first cycle sends every item once, unchanged.
     for (const SessionRecord::Item& it : rec.items()) EXPECT_FALSE(it.changed()) << it.title;
+    // So there is nothing to keep yet; a change is work that needs a saved report.
+    EXPECT_FALSE(rec.workUnsaved());
 
     // A changed item: as read, now, and the command that carried it.
     ASSERT_TRUE(rig.keyOn(kLinePowerHi, kKeyRight, true));
@@ -45,6 +47,7 @@ TEST(SessionRecord, KeepsWhatAConnectionDidAndStartsAgainOnConnect) {
     ASSERT_EQ(rig.radio().image()[49], powerNow);
     EXPECT_EQ(rec.items()[kLinePowerHi].now, powerNow);
     EXPECT_TRUE(rec.items()[kLinePowerHi].changed());
+    EXPECT_TRUE(rec.workUnsaved());
     std::vector<int16_t> powerSent;
     for (const SessionRecord::Adjustment& a : rec.adjustments()) {
         if (a.item == kLinePowerHi) powerSent.push_back(a.value);

@@ -54,9 +54,9 @@ QtImageMenus::QtImageMenus(QtMainWindow& window, ImageBackup& backup, EventBound
         // Refused before the file is asked for, not after.
         if (boundary_.refuseInput()) return;
         const QString path = QFileDialog::getOpenFileName(
-            &window_, QStringLiteral("Write image to radio"), lastFolder_, kFilter);
+            &window_, QStringLiteral("Write image to radio"), startFolder(), kFilter);
         if (path.isEmpty()) return;
-        lastFolder_ = QFileInfo(path).absolutePath();
+        chose(path);
         writeImage(path.toStdString());
     });
     connect(keep_, &QAction::triggered, this, [this](bool on) { setKeepImages(on); });
@@ -74,9 +74,24 @@ QString QtImageMenus::askSavePath(const QString& title, SavedFileKind kind) {
     // Named by the read it holds, not by the time of saving.
     const QString name = QString::fromStdString(backup_.suggestedName(kind));
     const QString path =
-        QFileDialog::getSaveFileName(&window_, title, QDir(lastFolder_).filePath(name), kFilter);
-    if (!path.isEmpty()) lastFolder_ = QFileInfo(path).absolutePath();
+        QFileDialog::getSaveFileName(&window_, title, QDir(startFolder()).filePath(name), kFilter);
+    if (!path.isEmpty()) chose(path);
     return path;
+}
+
+QString QtImageMenus::startFolder() {
+    if (folders_ != nullptr) {
+        const QString remembered =
+            QString::fromStdString(folders_->folder(SaveFolders::Kind::Images));
+        if (!remembered.isEmpty() && QDir(remembered).exists()) lastFolder_ = remembered;
+    }
+    return lastFolder_;
+}
+
+void QtImageMenus::chose(const QString& path) {
+    lastFolder_ = QFileInfo(path).absolutePath();
+    if (folders_ != nullptr)
+        folders_->remember(SaveFolders::Kind::Images, lastFolder_.toStdString());
 }
 
 bool QtImageMenus::run(const char* what, const std::function<bool()>& work, bool input) {

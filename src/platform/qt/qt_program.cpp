@@ -16,6 +16,7 @@ QtProgram::QtProgram(QtProgramOptions options) : options_(std::move(options)) {
     window_.setEventBoundary(&program_.boundary());
     program_.additionsStatus().setTarget(&window_);
     program_.recordKeeper().setReportWriter(&reports_);
+    imageMenus_.setSaveFolders(&program_.saveFolders());
     if (!options_.reportsFolder.empty()) {
         program_.recordKeeper().setReportsFolder(pathFromUtf8(options_.reportsFolder));
     }

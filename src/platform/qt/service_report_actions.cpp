@@ -36,11 +36,15 @@ struct FileKind {
     SavedFileKind name;
     const char* filter;
     const char* saved;
+    SaveFolders::Kind folder;
 };
 constexpr FileKind kKinds[] = {
-    {"Save service report", SavedFileKind::Report, "PDF files (*.pdf)", "Service report"},
-    {"Save sweep data", SavedFileKind::SweepData, "CSV files (*.csv)", "Sweep data"},
-    {"Save alignment data", SavedFileKind::AlignmentData, "CSV files (*.csv)", "Alignment data"},
+    {"Save service report", SavedFileKind::Report, "PDF files (*.pdf)", "Service report",
+     SaveFolders::Kind::Report},
+    {"Save sweep data", SavedFileKind::SweepData, "CSV files (*.csv)", "Sweep data",
+     SaveFolders::Kind::SweepData},
+    {"Save alignment data", SavedFileKind::AlignmentData, "CSV files (*.csv)", "Alignment data",
+     SaveFolders::Kind::AlignmentData},
 };
 
 }  // namespace
@@ -145,12 +149,16 @@ void ServiceReportActions::chooseAndSave(Kind kind) {
         std::chrono::duration_cast<std::chrono::system_clock::duration>(
             std::chrono::milliseconds(record.cloneReadMs())));
     QString& folder = lastDir_[static_cast<size_t>(kind)];
+    // The settings file remembers it from an earlier run too.
+    const QString remembered = qs(program_.saveFolders().folder(k.folder));
+    if (!remembered.isEmpty() && QDir(remembered).exists()) folder = remembered;
     const QString suggested =
         QDir(folder).filePath(qs(SavedFileName(record.subName(), readAt, k.name)));
     const QString path = QFileDialog::getSaveFileName(&window_, QString::fromLatin1(k.title),
                                                       suggested, QString::fromLatin1(k.filter));
     if (path.isEmpty()) return;
     folder = QFileInfo(path).absolutePath();
+    program_.saveFolders().remember(k.folder, folder.toStdString());
     QString error;
     switch (kind) {
         case Kind::Report: error = saveReport(path); break;
