@@ -53,7 +53,15 @@ ImageFile ImageBackup::current() const {
     return f;
 }
 
-bool ImageBackup::save(const ImageFile& file, const std::string& path) {
+void ImageBackup::say(const std::string& text) {
+    if (status_ != nullptr) status_->showStatus(text);
+}
+
+std::string ImageBackup::suggestedName(SavedFileKind kind) const {
+    return SavedFileName(asRead_.info.subName, readAtTime_, kind);
+}
+
+bool ImageBackup::save(const ImageFile& file, const std::string& path, const char* what) {
     if (!hasAsRead_) {
         messages_.showMessage(
             "No image has been read from the radio yet: press \"Connect\" first.");
@@ -64,11 +72,12 @@ bool ImageBackup::save(const ImageFile& file, const std::string& path) {
         messages_.showMessage(error);
         return false;
     }
+    say(std::string(what) + " saved to " + WholePathText(path));
     return true;
 }
 
 bool ImageBackup::saveAsRead(const std::string& path) {
-    return save(asRead_, path);
+    return save(asRead_, path, "Image as read");
 }
 
 bool ImageBackup::saveCurrent(const std::string& path) {
@@ -86,7 +95,7 @@ bool ImageBackup::saveCurrent(const std::string& path) {
             "completed.");
         return false;
     }
-    return save(current(), path);
+    return save(current(), path, "Current image");
 }
 
 std::string ImageBackup::keptImagesFolder() const {
@@ -110,6 +119,7 @@ void ImageBackup::keepCopy() {
         return;
     }
     lastKept_ = utf8FromPath(file);
+    say("A copy of the image read was kept in " + lastKept_);
 }
 
 void ImageBackup::setKeepImages(bool on) {
@@ -245,7 +255,8 @@ void ImageBackup::cloneReadCompleted() {
     asRead_.info.modelCode = radio_.radioNameM();
     asRead_.info.subName = radio_.radionameS();
     asRead_.info.channelType = radio_.radioCH_Type();
-    asRead_.info.readAt = utcIsoText(now_());
+    readAtTime_ = now_();
+    asRead_.info.readAt = utcIsoText(readAtTime_);
     asRead_.info.kind = ImageKind::AsRead;
     if (keepImages_) keepCopy();
     if (phase_ != Phase::Verifying) return;

@@ -7,6 +7,7 @@
 
 #include "app/confirm_sink.h"
 #include "app/event_boundary.h"
+#include "app/saved_file_name.h"
 #include "model/clone_read_observer.h"
 #include "model/operation_controller_interface.h"
 #include "protocol/radio.h"
@@ -15,6 +16,7 @@
 #include "store/image_file.h"
 #include "store/message_sink.h"
 #include "store/profile_io.h"
+#include "view/status_line.h"
 #include "view/window_controls.h"
 
 namespace kv7 {
@@ -39,11 +41,15 @@ class ImageBackup : public SubNameChecker, public CloneReadObserver {
     // Without one, a write is never confirmed and so never starts.
     void setConfirmSink(ConfirmSink* c) { confirm_ = c; }
     void setClock(Clock c) { now_ = std::move(c); }
+    // Where each file saved or kept is named; without one nothing is said.
+    void setStatusLine(StatusLine* s) { status_ = s; }
 
     bool hasAsRead() const { return hasAsRead_; }
     // From the accepted write until its outcome has been shown.
     bool writing() const { return phase_ != Phase::Idle || !pending_.empty(); }
     const ByteString& asRead() const { return asRead_.image; }
+    // The name a saved image of the last read is offered under: its sub name and read-at time.
+    std::string suggestedName(SavedFileKind kind) const;
 
     // Each shows its own message when it cannot do what is asked and then returns false.
     bool saveAsRead(const std::string& path);
@@ -78,7 +84,8 @@ class ImageBackup : public SubNameChecker, public CloneReadObserver {
     enum class Phase { Idle, Starting, Writing, Verifying };
 
     ImageFile current() const;
-    bool save(const ImageFile& file, const std::string& path);
+    bool save(const ImageFile& file, const std::string& path, const char* what);
+    void say(const std::string& text);
     void keepCopy();
     void refuse(const std::string& why);
     std::string confirmationText(const std::string& path, const ImageFile& file) const;
@@ -96,6 +103,7 @@ class ImageBackup : public SubNameChecker, public CloneReadObserver {
     ModalDepth& depth_;
     clsCmcProfileIO& settings_;
     ConfirmSink* confirm_ = nullptr;
+    StatusLine* status_ = nullptr;
     Clock now_;
 
     bool hasAsRead_ = false;
@@ -104,6 +112,7 @@ class ImageBackup : public SubNameChecker, public CloneReadObserver {
     // bytes of two reads side by side.
     bool wholeImage_ = false;
     ImageFile asRead_;
+    std::chrono::system_clock::time_point readAtTime_{};  // asRead_'s read-at
     bool keepImages_ = false;
     std::string lastKept_;
     Phase phase_ = Phase::Idle;

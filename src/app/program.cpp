@@ -1,5 +1,8 @@
 #include "app/program.h"
 
+#include "model/eeprom_map.h"
+#include "store/file_path.h"
+
 namespace kv7 {
 
 Program::Program(SerialPort& port, TickSource& ticks, MessageSink& messages, Beeper& beeper,
@@ -13,6 +16,13 @@ Program::Program(SerialPort& port, TickSource& ticks, MessageSink& messages, Bee
       window_(link_, seq_, console_, view, sink_),
       controller_(seq_, radio_, console_, view, window_, ticks, beeper, constFilePath),
       backup_(radio_, seq_, controller_, controller_, view, sink_, depth_, link_.profMain()),
+      keeper_(
+          record_, status_,
+          [this] {
+              return clsIndEep_RigKV7(radio_.eepImage).RigKV7Eep_DispParaText([this](int16_t i) {
+                  return controller_.RigKV7Op_Table_Txf_TempBorder(i);
+              });
+          }),
       testSet_(ticks, controller_, link_.profMain(), sink_),
       align_(console_, controller_, testSet_, link_, ticks, sink_, record_, constFilePath) {
     // The image backup passes the controller's sub-name judgement on and adds its own.
@@ -26,6 +36,10 @@ Program::Program(SerialPort& port, TickSource& ticks, MessageSink& messages, Bee
     // While a run aligns the radio, the technician's other inputs would change what it measures.
     boundary_.setInputLock([this] { return align_.run().running(); }, &beeper);
     controller_.setSessionObserver(&record_);
+    record_.setListener(&keeper_);
+    // Beside the settings file, where the program may write.
+    keeper_.setReportsFolder(pathFromUtf8(programDirectory) / "reports");
+    backup_.setStatusLine(&status_);
     // The port's events run through the boundary like every other event.
     port_.setCommEventHandler([this](int ev) { commEvent(ev); });
 }

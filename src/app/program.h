@@ -7,6 +7,8 @@
 #include "app/event_boundary.h"
 #include "app/image_backup.h"
 #include "app/main_window.h"
+#include "app/record_keeper.h"
+#include "app/save_folders.h"
 #include "app/start.h"
 #include "app/test_set_station.h"
 #include "console/console.h"
@@ -51,6 +53,10 @@ class Program {
     clsIndOp_RigKV7& controller() { return controller_; }
     // What the controller noted of the latest connection, for the service report.
     const SessionRecord& sessionRecord() const { return record_; }
+    // Keeps that record's work when it would be dropped without a saved report.
+    RecordKeeper& recordKeeper() { return keeper_; }
+    // The folders the save dialogs start in.
+    SaveFolders& saveFolders() { return saveFolders_; }
     EventBoundary& boundary() { return boundary_; }
     // The sink every part of the program shows its messages through.
     MessageSink& messages() { return sink_; }
@@ -76,6 +82,7 @@ class Program {
     EventBoundary boundary_;
     SerialPort& port_;
     frmCom link_;
+    SaveFolders saveFolders_{link_.profMain()};
     clsCmcRadio radio_;
     clsCmcQkv3Sequence seq_;
     clsConsole console_;
@@ -83,6 +90,7 @@ class Program {
     clsIndOp_RigKV7 controller_;
     ImageBackup backup_;
     SessionRecord record_;
+    RecordKeeper keeper_;
     TestSetStation testSet_;
     AlignStation align_;
 };

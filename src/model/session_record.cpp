@@ -24,21 +24,51 @@ const SessionRecord::Reading& SessionRecord::reading(int16_t list, int16_t row) 
     throw std::out_of_range("no such monitor reading");
 }
 
-void SessionRecord::connectStarted(int16_t comPortNo) {
+bool SessionRecord::holdsWork() const {
+    return changedItems_ || !sweeps_.empty() || !txf_.empty() || !alignments_.empty();
+}
+
+void SessionRecord::startNew() {
     Clock clock = std::move(clock_);
+    SessionRecordListener* listener = listener_;
+    const int16_t port = pendingComPortNo_;
+    const int64_t ms = pendingConnectMs_;
     *this = SessionRecord(std::move(clock));
+    listener_ = listener;
     connected_ = true;
-    comPortNo_ = comPortNo;
-    connectMs_ = clock_();
+    comPortNo_ = port;
+    connectMs_ = ms;
+}
+
+void SessionRecord::connectStarted(int16_t comPortNo) {
+    pendingComPortNo_ = comPortNo;
+    pendingConnectMs_ = clock_();
+    // Until a clone read there is nothing of the earlier connection to keep.
+    if (!cloneRead_) {
+        startNew();
+        return;
+    }
+    const bool first = !connectPending_;
+    connectPending_ = true;
+    if (first && listener_ != nullptr) listener_->connectionEnding(*this);
 }
 
 void SessionRecord::alignmentDone(AlignmentRecord record) {
     record.ms = clock_();
     alignments_.push_back(std::move(record));
+    ++revision_;
 }
 
 void SessionRecord::cloneReadDone(const std::string& modelCode, const std::string& subName,
                                   const std::vector<ItemAsRead>& items) {
+    if (cloneRead_) {
+        if (!connectPending_) {
+            pendingComPortNo_ = comPortNo_;
+            pendingConnectMs_ = clock_();
+        }
+        if (listener_ != nullptr) listener_->recordEnding(*this);
+        startNew();
+    }
     cloneRead_ = true;
     cloneReadMs_ = clock_();
     modelCode_ = modelCode;
@@ -50,10 +80,17 @@ void SessionRecord::cloneReadDone(const std::string& modelCode, const std::strin
 }
 
 void SessionRecord::itemSent(int16_t index, int16_t value, bool onLine, SendCause cause) {
+    // Every item goes out once after the clone read as it was read: that is no change.
+    bool changed = false;
     if (index >= 0 && static_cast<size_t>(index) < items_.size()) {
-        items_[static_cast<size_t>(index)].now = value;
+        Item& item = items_[static_cast<size_t>(index)];
+        changed = item.now != value;
+        item.now = value;
     }
     adjustments_.push_back(Adjustment{clock_(), index, value, onLine, cause});
+    if (!changed) return;
+    changedItems_ = true;
+    ++revision_;
 }
 
 void SessionRecord::monitorRead(int16_t list, int16_t row, int16_t value) {
@@ -84,10 +121,14 @@ void SessionRecord::sweepStageStarted(int16_t stage, bool all, int16_t lvin) {
     s.all = all;
     s.lvin = lvin;
     sweeps_.push_back(std::move(s));
+    ++revision_;
 }
 
 void SessionRecord::sweepPoint(int16_t stage, int16_t setting, int16_t sd) {
-    if (Sweep* s = openSweep(stage)) s->points.push_back(SweepPoint{setting, sd});
+    if (Sweep* s = openSweep(stage)) {
+        s->points.push_back(SweepPoint{setting, sd});
+        ++revision_;
+    }
 }
 
 void SessionRecord::sweepStageEnded(int16_t stage, int16_t best, int16_t plateauLo,
@@ -99,6 +140,7 @@ void SessionRecord::sweepStageEnded(int16_t stage, int16_t best, int16_t plateau
     s->plateauLo = plateauLo;
     s->plateauHi = plateauHi;
     s->chosen = chosen;
+    ++revision_;
 }
 
 void SessionRecord::txfStarted(bool tcxo) {
@@ -107,6 +149,7 @@ void SessionRecord::txfStarted(bool tcxo) {
     t.tcxo = tcxo;
     t.entries.fill(-1);
     txf_.push_back(t);
+    ++revision_;
 }
 
 void SessionRecord::txfFirstConfirmed(int16_t setting, int16_t temps, int16_t band) {
@@ -116,6 +159,7 @@ void SessionRecord::txfFirstConfirmed(int16_t setting, int16_t temps, int16_t ba
     t.firstSetting = setting;
     t.temps = temps;
     t.band = band;
+    ++revision_;
 }
 
 void SessionRecord::txfTablePlanned(int16_t firstSetting, int16_t secondSetting, int16_t temps,
@@ -129,12 +173,14 @@ void SessionRecord::txfTablePlanned(int16_t firstSetting, int16_t secondSetting,
     t.band = band;
     t.planned = true;
     t.entries.fill(-1);
+    ++revision_;
 }
 
 void SessionRecord::txfEntryWritten(int16_t entry, uint8_t value) {
     // Writes while the technician adjusts (before the table is planned) are not the table.
     if (txf_.empty() || !txf_.back().planned || entry < 0 || entry >= 40) return;
     txf_.back().entries[static_cast<size_t>(entry)] = value;
+    ++revision_;
 }
 
 }  // namespace kv7

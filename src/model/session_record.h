@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,8 +11,22 @@
 
 namespace kv7 {
 
+class SessionRecord;
+
+// Told when a record's connection is over and when the record is about to be replaced, so the
+// work in it can be kept.
+class SessionRecordListener {
+  public:
+    virtual ~SessionRecordListener() = default;
+    // A "Connect" began after the record's clone read: the radio's image is still the record's.
+    virtual void connectionEnding(SessionRecord& record) = 0;
+    // A new clone read completed: the record is replaced right after this.
+    virtual void recordEnding(SessionRecord& record) = 0;
+};
+
 // What a service shop keeps of one connection: the radio, its items before and after, the
-// monitor readings, every BPF sweep and every TXF procedure. "Connect" starts a new record.
+// monitor readings, every BPF sweep and every TXF procedure. A completed clone read starts a
+// new record; a "Connect" that fails leaves the record of the connection before it as it was.
 class SessionRecord : public SessionObserver {
   public:
     // Milliseconds since 1970-01-01 UTC.
@@ -90,6 +105,18 @@ class SessionRecord : public SessionObserver {
     // A point aligned against the test set (kept with its time).
     void alignmentDone(AlignmentRecord record);
 
+    void setListener(SessionRecordListener* l) { listener_ = l; }
+    // Items changed, sweeps, TXF procedures or alignments: work a technician would miss.
+    bool holdsWork() const;
+    // Work done since the last saved report (or never saved).
+    bool workUnsaved() const { return holdsWork() && revision_ != savedRevision_; }
+    // A report of the record as it is now has been saved.
+    void reportSaved() { savedRevision_ = revision_; }
+    // The parameter display's text as the connection left it, once a later "Connect" began
+    // (the radio's image then fills with another read); empty until then.
+    const std::optional<std::string>& listingAtEnd() const { return listingAtEnd_; }
+    void setListingAtEnd(std::string text) { listingAtEnd_ = std::move(text); }
+
     // SessionObserver
     void connectStarted(int16_t comPortNo) override;
     void cloneReadDone(const std::string& modelCode, const std::string& subName,
@@ -109,8 +136,18 @@ class SessionRecord : public SessionObserver {
   private:
     // The sweep of `stage` that is still open, or nullptr.
     Sweep* openSweep(int16_t stage);
+    // Empties the record for the connection that began with the last "Connect".
+    void startNew();
 
     Clock clock_;
+    SessionRecordListener* listener_ = nullptr;
+    bool connectPending_ = false;  // a "Connect" began since the clone read
+    int16_t pendingComPortNo_ = 0;
+    int64_t pendingConnectMs_ = 0;
+    bool changedItems_ = false;  // an item was sent with a value other than its last
+    int revision_ = 0;           // counts the work recorded
+    int savedRevision_ = 0;
+    std::optional<std::string> listingAtEnd_;
     bool connected_ = false;
     int16_t comPortNo_ = 0;
     int64_t connectMs_ = 0;

@@ -208,6 +208,10 @@ bool parseSimArguments(const std::vector<std::string>& args, SimCommandLine& out
             if (!value(v)) return false;
             if (!parseInt(v, 0, INT64_MAX, n)) return bad(v);
             f.cutAfterBytes = n;
+        } else if (a == "--off-after-read") {
+            if (!value(v)) return false;
+            if (!parseDouble(v, f.offAfterReadS) || f.offAfterReadS < 0 || f.offAfterReadS > 86400)
+                return bad(v);
         } else if (a == "--ptt") {
             if (!value(v)) return false;
             if (v != "on" && v != "off") return bad(v);
@@ -308,6 +312,8 @@ std::string simUsage() {
          "  --fault-refuse-write  clone write answered with result 01\n"
          "  --fault-noise         stray bytes before every frame the radio sends\n"
          "  --fault-cut-after N   the line goes dead after N bytes from the radio\n"
+         "  --off-after-read S    the radio is switched off (silent and deaf) S seconds\n"
+         "                        after its first clone read was on the line in full\n"
          "  --fault-wrong-model   identify as model 2252\n"
          "  --fault-sub-name      identify with sub name 0300\n"
          "\n"

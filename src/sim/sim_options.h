@@ -19,6 +19,9 @@ struct SimFaults {
     uint8_t refuseResult = 0x01;    // the result byte sent then
     bool noise = false;  // a few stray bytes (never 0xFE or 0xFD) before each frame it sends
     int64_t cutAfterBytes = -1;  // after this many bytes on the line: silent and deaf
+    // Switched off (silent and deaf) that many seconds after its first clone read was on the
+    // line in full; negative: never.
+    double offAfterReadS = -1;
 };
 
 // How the simulated test set misbehaves on request.

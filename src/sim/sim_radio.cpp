@@ -77,7 +77,7 @@ void SimRadio::setImage(const ByteString& image) {
 }
 
 int64_t SimRadio::now() {
-    if (unitsNow_) return unitsNow_();
+    if (unitsNow_) return lastUnits_ = unitsNow_();
     const int32_t t = ticks_.GetTickCount();
     if (!clockStarted_) {
         clockStarted_ = true;
@@ -90,12 +90,13 @@ int64_t SimRadio::now() {
         nowMs_ += d;
         lastTick_ = t;
     }
-    return nowMs_ * kUnitsPerMs;
+    return lastUnits_ = nowMs_ * kUnitsPerMs;
 }
 
 // ---- line ----
 
 bool SimRadio::lineCut() const {
+    if (offAt_ >= 0 && lastUnits_ >= offAt_) return true;
     return options_.faults.cutAfterBytes >= 0 && bytesSent_ >= options_.faults.cutAfterBytes;
 }
 
@@ -343,6 +344,9 @@ void SimRadio::streamClone() {
     ByteString end = {0xE5};
     end.insert(end.end(), std::begin(kSignature), std::end(kSignature));
     queueFrame(end, 0);
+    if (f.offAfterReadS >= 0 && offAt_ < 0) {
+        offAt_ = lineFree_ + std::llround(f.offAfterReadS * 1000.0) * kUnitsPerMs;
+    }
 }
 
 void SimRadio::takeClonePacket(const ByteString& record) {

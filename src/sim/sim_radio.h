@@ -174,6 +174,8 @@ class SimRadio {
     bool clockStarted_ = false;
     int32_t lastTick_ = 0;
     int64_t nowMs_ = 0;
+    int64_t lastUnits_ = 0;  // the clock as last read, in line units
+    int64_t offAt_ = -1;     // when the radio is switched off, in line units; -1: never
 
     // Clone write under way
     bool writeOpen_ = false;

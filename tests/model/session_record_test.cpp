@@ -36,6 +36,8 @@ TEST(SessionRecord, KeepsWhatAConnectionDidAndStartsAgainOnConnect) {
     EXPECT_EQ(rec.items()[kLinePowerHi].asRead, powerRead);
     // The first cycle sends every item once, unchanged.
     for (const SessionRecord::Item& it : rec.items()) EXPECT_FALSE(it.changed()) << it.title;
+    // So there is nothing to keep yet; a change is work that needs a saved report.
+    EXPECT_FALSE(rec.workUnsaved());
 
     // A changed item: as read, now, and the command that carried it.
     ASSERT_TRUE(rig.keyOn(kLinePowerHi, kKeyRight, true));
@@ -45,6 +47,7 @@ TEST(SessionRecord, KeepsWhatAConnectionDidAndStartsAgainOnConnect) {
     ASSERT_EQ(rig.radio().image()[49], powerNow);
     EXPECT_EQ(rec.items()[kLinePowerHi].now, powerNow);
     EXPECT_TRUE(rec.items()[kLinePowerHi].changed());
+    EXPECT_TRUE(rec.workUnsaved());
     std::vector<int16_t> powerSent;
     for (const SessionRecord::Adjustment& a : rec.adjustments()) {
         if (a.item == kLinePowerHi) powerSent.push_back(a.value);
@@ -130,15 +133,18 @@ TEST(SessionRecord, KeepsWhatAConnectionDidAndStartsAgainOnConnect) {
     ASSERT_TRUE(t.complete());
     for (int j = 0; j < 40; ++j) EXPECT_EQ(t.entries[j], rig.radio().txfEntry(j)) << "entry " << j;
 
-    // Connect: a new record, empty until its clone read.
+    // Connect: the record stays whole until the new clone read completes (a Connect that fails
+    // must not lose it), then a new one begins with that read.
     ASSERT_TRUE(rig.click(0));
+    EXPECT_TRUE(rec.cloneRead());
+    EXPECT_EQ(rec.txfProcedures().size(), 1u);
+    EXPECT_FALSE(rec.adjustments().empty());
+    ASSERT_TRUE(rig.runUntil([&] { return rig.inCycle(); }, 60000));
     EXPECT_TRUE(rec.connected());
-    EXPECT_FALSE(rec.cloneRead());
+    EXPECT_TRUE(rec.cloneRead());
     EXPECT_TRUE(rec.sweeps().empty());
     EXPECT_TRUE(rec.txfProcedures().empty());
     EXPECT_TRUE(rec.adjustments().empty());
-    EXPECT_EQ(rec.reading(0, 0).count, 0);
-    ASSERT_TRUE(rig.runUntil([&] { return rig.inCycle(); }, 60000));
     EXPECT_EQ(rec.items()[kLinePowerHi].asRead, powerNow);
     EXPECT_TRUE(rig.messages().empty());
 }

@@ -489,5 +489,63 @@ TEST_F(SessionTest, ImagesAreSavedAndWrittenBackThroughTheFileMenu) {
     EXPECT_EQ(current.image[49], 124);
 }
 
+// The radio is switched off after its read, as a technician's radio goes flat or off: the
+// Connect that then fails keeps the record of the connection before it (its File entries still
+// save, and the status line says where to), and at the end the record, holding a change in no
+// saved report, is saved on its own into the reports folder, named by sub name and read time,
+// with the change in its report.
+TEST_F(SessionTest, RadioOffKeepsTheRecordAndTheEndSavesItsReport) {
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    ASSERT_FALSE(pdftotext.isEmpty()) << "poppler-utils is not installed";
+    const std::string pty = startSim({QStringLiteral("--off-after-read"), QStringLiteral("4")});
+    ASSERT_FALSE(pty.empty());
+    const QDir d(dir.path());
+    const QString reports = d.filePath(QStringLiteral("kept"));
+    const SessionRun r = runSession(onRadio(pty, 60) << QStringLiteral("--reports") << reports,
+                                    "click Connect\n"
+                                    "wait-state connected\n"
+                                    "wait-line SQL Lev:\n"
+                                    "key Right on \"Power(Hi)\"\n"
+                                    "key Right on \"Power(Hi)\"\n"
+                                    "wait 8\n"
+                                    "click Connect\n"
+                                    "wait-state idle\n"
+                                    "sweep-data build/after.csv\n",
+                                    180000);
+    ASSERT_TRUE(r.finished) << transcript(r);
+    ASSERT_EQ(r.exitCode, 0) << r.err << transcript(r);
+    EXPECT_TRUE(printed(r, "| Cannot access COM port")) << transcript(r);
+    EXPECT_TRUE(printed(r, "status: Sweep data saved to " +
+                               d.filePath(QStringLiteral("build/after.csv")).toStdString()))
+        << transcript(r);
+
+    const QStringList kept = QDir(reports).entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(kept.size(), 3) << transcript(r);
+    const QRegularExpression name(QStringLiteral("^0200_\\d{8}T\\d{6}Z_alignment\\.csv$"));
+    ASSERT_TRUE(name.match(kept[0]).hasMatch()) << kept.join(QLatin1Char(' ')).toStdString();
+    const QString stem = kept[0].left(kept[0].indexOf(QStringLiteral("_alignment")));
+    EXPECT_EQ(kept[1], stem + QStringLiteral("_report.pdf"));
+    EXPECT_EQ(kept[2], stem + QStringLiteral("_sweep.csv"));
+    const std::string pdf = QDir(reports).filePath(kept[1]).toStdString();
+    EXPECT_TRUE(printed(r,
+                        "status: The service record of 0200 had work in no saved report; it "
+                        "was saved to " +
+                            pdf))
+        << transcript(r);
+
+    QProcess text;
+    text.start(pdftotext,
+               {QStringLiteral("-layout"), QString::fromStdString(pdf), QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(20000));
+    const QString report = QString::fromUtf8(text.readAllStandardOutput());
+    const QRegularExpressionMatch change =
+        QRegularExpression(
+            QStringLiteral("^\\s*Power\\(Hi\\)\\s+49\\s+(\\d+)\\s+(\\d+)\\s+changed"),
+            QRegularExpression::MultilineOption)
+            .match(report);
+    ASSERT_TRUE(change.hasMatch()) << report.toStdString();
+    EXPECT_EQ(change.captured(2).toInt(), change.captured(1).toInt() + 2);
+}
+
 }  // namespace
 }  // namespace kv7

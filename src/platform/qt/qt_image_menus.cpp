@@ -1,7 +1,6 @@
 #include "platform/qt/qt_image_menus.h"
 
 #include <QAction>
-#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -42,20 +41,22 @@ QtImageMenus::QtImageMenus(QtMainWindow& window, ImageBackup& backup, EventBound
     connect(file, &QMenu::aboutToShow, this, [this] { refresh(); });
     connect(window.optionMenu(), &QMenu::aboutToShow, this, [this] { refresh(); });
     connect(saveAsRead_, &QAction::triggered, this, [this] {
-        const QString path = askSavePath(QStringLiteral("Save image as read"), "as-read");
+        const QString path =
+            askSavePath(QStringLiteral("Save image as read"), SavedFileKind::ImageAsRead);
         if (!path.isEmpty()) saveAsRead(path.toStdString());
     });
     connect(saveCurrent_, &QAction::triggered, this, [this] {
-        const QString path = askSavePath(QStringLiteral("Save current image"), "current");
+        const QString path =
+            askSavePath(QStringLiteral("Save current image"), SavedFileKind::ImageCurrent);
         if (!path.isEmpty()) saveCurrent(path.toStdString());
     });
     connect(write_, &QAction::triggered, this, [this] {
         // Refused before the file is asked for, not after.
         if (boundary_.refuseInput()) return;
         const QString path = QFileDialog::getOpenFileName(
-            &window_, QStringLiteral("Write image to radio"), lastFolder_, kFilter);
+            &window_, QStringLiteral("Write image to radio"), startFolder(), kFilter);
         if (path.isEmpty()) return;
-        lastFolder_ = QFileInfo(path).absolutePath();
+        chose(path);
         writeImage(path.toStdString());
     });
     connect(keep_, &QAction::triggered, this, [this](bool on) { setKeepImages(on); });
@@ -69,15 +70,28 @@ void QtImageMenus::refresh() {
     keep_->setChecked(backup_.keepImages());
 }
 
-QString QtImageMenus::askSavePath(const QString& title, const char* kind) {
-    const QString name =
-        QStringLiteral("QT-KV7_%1_%2.kv7img")
-            .arg(QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")),
-                 QLatin1String(kind));
+QString QtImageMenus::askSavePath(const QString& title, SavedFileKind kind) {
+    // Named by the read it holds, not by the time of saving.
+    const QString name = QString::fromStdString(backup_.suggestedName(kind));
     const QString path =
-        QFileDialog::getSaveFileName(&window_, title, QDir(lastFolder_).filePath(name), kFilter);
-    if (!path.isEmpty()) lastFolder_ = QFileInfo(path).absolutePath();
+        QFileDialog::getSaveFileName(&window_, title, QDir(startFolder()).filePath(name), kFilter);
+    if (!path.isEmpty()) chose(path);
     return path;
+}
+
+QString QtImageMenus::startFolder() {
+    if (folders_ != nullptr) {
+        const QString remembered =
+            QString::fromStdString(folders_->folder(SaveFolders::Kind::Images));
+        if (!remembered.isEmpty() && QDir(remembered).exists()) lastFolder_ = remembered;
+    }
+    return lastFolder_;
+}
+
+void QtImageMenus::chose(const QString& path) {
+    lastFolder_ = QFileInfo(path).absolutePath();
+    if (folders_ != nullptr)
+        folders_->remember(SaveFolders::Kind::Images, lastFolder_.toStdString());
 }
 
 bool QtImageMenus::run(const char* what, const std::function<bool()>& work, bool input) {

@@ -6,6 +6,7 @@
 
 #include "app/event_boundary.h"
 #include "app/image_backup.h"
+#include "app/save_folders.h"
 #include "platform/qt/qt_message_box.h"
 
 class QAction;
@@ -22,6 +23,8 @@ class QtImageMenus : public QObject {
     QtImageMenus(QtMainWindow& window, ImageBackup& backup, EventBoundary& boundary);
 
     QtConfirmBox& confirmBox() { return confirm_; }
+    // The image dialogs start in the folder remembered there, and remember where they went.
+    void setSaveFolders(SaveFolders* folders) { folders_ = folders; }
 
     // Enables the items by what the backup can do now and sets the check mark.
     void refresh();
@@ -38,9 +41,13 @@ class QtImageMenus : public QObject {
     void setKeepImages(bool on);
 
   private:
-    QString askSavePath(const QString& title, const char* kind);
+    QString askSavePath(const QString& title, SavedFileKind kind);
     // `input`: the work changes the radio, so it is refused while the inputs are locked.
     bool run(const char* what, const std::function<bool()>& work, bool input = false);
+    // Where an image dialog went: the next one of any image starts there.
+    void chose(const QString& path);
+    // Where the next image dialog starts: the remembered folder while it is there.
+    QString startFolder();
 
     QtMainWindow& window_;
     ImageBackup& backup_;
@@ -51,6 +58,7 @@ class QtImageMenus : public QObject {
     QAction* write_ = nullptr;
     QAction* keep_ = nullptr;
     QString lastFolder_;
+    SaveFolders* folders_ = nullptr;
 };
 
 }  // namespace kv7

@@ -1,5 +1,7 @@
 #include "platform/qt/qt_program.h"
 
+#include "store/file_path.h"
+
 namespace kv7 {
 
 QtProgram::QtProgram(QtProgramOptions options) : options_(std::move(options)) {
@@ -13,6 +15,11 @@ QtProgram::QtProgram(QtProgramOptions options) : options_(std::move(options)) {
     window_.setLogic(&program_.window());
     window_.setEventBoundary(&program_.boundary());
     program_.additionsStatus().setTarget(&window_);
+    program_.recordKeeper().setReportWriter(&reports_);
+    imageMenus_.setSaveFolders(&program_.saveFolders());
+    if (!options_.reportsFolder.empty()) {
+        program_.recordKeeper().setReportsFolder(pathFromUtf8(options_.reportsFolder));
+    }
     // An alignment puts its item back on the line before the window may close.
     window_.setReadyToClose([this] { return program_.readyToClose(); });
     program_.align().run().setView(&alignView_);
@@ -28,6 +35,10 @@ QtProgram::QtProgram(QtProgramOptions options) : options_(std::move(options)) {
 }
 
 QtProgram::~QtProgram() {
+    // However the program ends, a record holding work in no saved report is kept first, while
+    // the report's writer and the radio's image are still whole.
+    program_.recordKeeper().programEnding();
+    program_.recordKeeper().setReportWriter(nullptr);
     // The connection and its socket go while the window and the program are still whole.
     program_.testSet().disconnect();
     program_.testSet().setView(nullptr);

@@ -28,6 +28,8 @@ namespace kv7 {
 struct QtProgramOptions {
     std::string programDirectory;  // holds the settings file
     std::string constantsFile = "Const.ini";
+    // Where an unsaved service record is kept; empty: "reports" beside the settings file.
+    std::string reportsFolder;
     // Another running copy stops the start.
     bool singleInstance = false;
     // Sits between the Qt port and the program (a meter, say), passing everything on to the

@@ -7,8 +7,10 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QStandardPaths>
+#include <chrono>
 
 #include "app/program.h"
+#include "app/saved_file_name.h"
 #include "model/alignment_csv.h"
 #include "model/eeprom_map.h"
 #include "model/service_report.h"
@@ -28,16 +30,21 @@ const QString kNoRecord = QStringLiteral(
     "Nothing to save yet: connect to the radio first (the report starts with "
     "its clone read).");
 
-// What the file dialog of each entry says and suggests.
+// What the file dialog of each entry says and suggests, and the status line says once saved.
 struct FileKind {
     const char* title;
-    const char* ending;  // after the radio's name, so the two CSV files of a read differ
+    SavedFileKind name;
     const char* filter;
+    const char* saved;
+    SaveFolders::Kind folder;
 };
 constexpr FileKind kKinds[] = {
-    {"Save service report", ".pdf", "PDF files (*.pdf)"},
-    {"Save sweep data", ".csv", "CSV files (*.csv)"},
-    {"Save alignment data", "-align.csv", "CSV files (*.csv)"},
+    {"Save service report", SavedFileKind::Report, "PDF files (*.pdf)", "Service report",
+     SaveFolders::Kind::Report},
+    {"Save sweep data", SavedFileKind::SweepData, "CSV files (*.csv)", "Sweep data",
+     SaveFolders::Kind::SweepData},
+    {"Save alignment data", SavedFileKind::AlignmentData, "CSV files (*.csv)", "Alignment data",
+     SaveFolders::Kind::AlignmentData},
 };
 
 }  // namespace
@@ -59,7 +66,7 @@ ServiceReportActions::ServiceReportActions(QtMainWindow& window, Program& progra
     connect(sweepData_, &QAction::triggered, this, [this] { chooseAndSave(Kind::SweepData); });
     connect(alignmentData_, &QAction::triggered, this,
             [this] { chooseAndSave(Kind::AlignmentData); });
-    lastDir_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    lastDir_.fill(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     refresh();
 }
 
@@ -76,25 +83,30 @@ QString ServiceReportActions::portText() const {
     return QStringLiteral("COM %1 (%2)").arg(n).arg(QString::fromStdString(port_.deviceName(n)));
 }
 
+std::string ServiceReportActions::writeReport(const SessionRecord& record,
+                                              const std::string& path) {
+    ReportContext context;
+    context.program = kAppTitle;
+    context.port = portText().toStdString();
+    context.savedMs = QDateTime::currentMSecsSinceEpoch();
+    context.parameterListing = program_.recordKeeper().parameterListing();
+    return WriteServiceReportPdf(BuildServiceReport(record, context), qs(path)).toStdString();
+}
+
 QString ServiceReportActions::saveReport(const QString& path) {
     const SessionRecord& record = program_.sessionRecord();
     if (!record.cloneRead()) return kNoRecord;
     QString error;
     const EventOutcome outcome = program_.event("File > Save service report", [&] {
-        ReportContext context;
-        context.program = kAppTitle;
-        context.port = portText().toStdString();
-        context.savedMs = QDateTime::currentMSecsSinceEpoch();
-        clsIndOp_RigKV7& controller = program_.controller();
-        context.parameterListing = clsIndEep_RigKV7(program_.radio().eepImage)
-                                       .RigKV7Eep_DispParaText([&controller](int16_t i) {
-                                           return controller.RigKV7Op_Table_Txf_TempBorder(i);
-                                       });
-        error = WriteServiceReportPdf(BuildServiceReport(record, context), path);
+        error = QString::fromStdString(writeReport(record, path.toStdString()));
     });
     // A failure inside was shown to the technician already; the file is not there.
     if (outcome != EventOutcome::Completed && error.isEmpty()) {
         error = QStringLiteral("The service report could not be made.");
+    }
+    if (error.isEmpty()) {
+        program_.recordKeeper().reportSaved();
+        saved(Kind::Report, path);
     }
     return error;
 }
@@ -102,13 +114,22 @@ QString ServiceReportActions::saveReport(const QString& path) {
 QString ServiceReportActions::saveSweepData(const QString& path) {
     const SessionRecord& record = program_.sessionRecord();
     if (!record.cloneRead()) return kNoRecord;
-    return saveCsv(path, SweepDataCsv(record));
+    const QString error = saveCsv(path, SweepDataCsv(record));
+    if (error.isEmpty()) saved(Kind::SweepData, path);
+    return error;
 }
 
 QString ServiceReportActions::saveAlignmentData(const QString& path) {
     const SessionRecord& record = program_.sessionRecord();
     if (!record.cloneRead()) return kNoRecord;
-    return saveCsv(path, AlignmentDataCsv(record));
+    const QString error = saveCsv(path, AlignmentDataCsv(record));
+    if (error.isEmpty()) saved(Kind::AlignmentData, path);
+    return error;
+}
+
+void ServiceReportActions::saved(Kind kind, const QString& path) {
+    program_.additionsStatus().showStatus(std::string(kKinds[static_cast<size_t>(kind)].saved) +
+                                          " saved to " + WholePathText(path.toStdString()));
 }
 
 QString ServiceReportActions::saveCsv(const QString& path, const std::string& csv) {
@@ -123,17 +144,21 @@ QString ServiceReportActions::saveCsv(const QString& path, const std::string& cs
 void ServiceReportActions::chooseAndSave(Kind kind) {
     if (!refresh()) return;
     const SessionRecord& record = program_.sessionRecord();
-    // One name per radio and read, so a shop's folder sorts by radio and date.
-    const QString base = QStringLiteral("KV7-%1-%2")
-                             .arg(QString::fromStdString(record.subName()),
-                                  QDateTime::fromMSecsSinceEpoch(record.cloneReadMs())
-                                      .toString(QStringLiteral("yyyyMMdd-HHmm")));
     const FileKind& k = kKinds[static_cast<size_t>(kind)];
-    const QString suggested = QDir(lastDir_).filePath(base + QString::fromLatin1(k.ending));
+    const auto readAt = std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::milliseconds(record.cloneReadMs())));
+    QString& folder = lastDir_[static_cast<size_t>(kind)];
+    // The settings file remembers it from an earlier run too.
+    const QString remembered = qs(program_.saveFolders().folder(k.folder));
+    if (!remembered.isEmpty() && QDir(remembered).exists()) folder = remembered;
+    const QString suggested =
+        QDir(folder).filePath(qs(SavedFileName(record.subName(), readAt, k.name)));
     const QString path = QFileDialog::getSaveFileName(&window_, QString::fromLatin1(k.title),
                                                       suggested, QString::fromLatin1(k.filter));
     if (path.isEmpty()) return;
-    lastDir_ = QFileInfo(path).absolutePath();
+    folder = QFileInfo(path).absolutePath();
+    program_.saveFolders().remember(k.folder, folder.toStdString());
     QString error;
     switch (kind) {
         case Kind::Report: error = saveReport(path); break;

@@ -1,7 +1,10 @@
 #pragma once
 #include <QObject>
 #include <QString>
+#include <array>
 #include <string>
+
+#include "app/record_keeper.h"
 
 class QAction;
 
@@ -13,8 +16,9 @@ class QtSerialPort;
 
 // File > "Save service report…", "Save sweep data…" and "Save alignment data…": the record of
 // the latest connection as a PDF for the shop's files, its sweep points and its alignment steps
-// as CSV. All are offered once a clone read is in the record.
-class ServiceReportActions : public QObject {
+// as CSV. All are offered once a clone read is in the record. It also draws the report the
+// program keeps on its own (ReportWriter).
+class ServiceReportActions : public QObject, public ReportWriter {
   public:
     // Adds the entries to the window's File menu, before Exit; they leave it with this object,
     // which must go before the program and the window.
@@ -32,11 +36,16 @@ class ServiceReportActions : public QObject {
     QString saveSweepData(const QString& path);
     QString saveAlignmentData(const QString& path);
 
+    // ReportWriter: the PDF alone, outside any event (the caller runs it inside one).
+    std::string writeReport(const SessionRecord& record, const std::string& path) override;
+
   private:
     enum class Kind { Report, SweepData, AlignmentData };
 
     void chooseAndSave(Kind kind);
     QString saveCsv(const QString& path, const std::string& csv);
+    // Says on the status line what was saved where.
+    void saved(Kind kind, const QString& path);
     QString portText() const;
 
     QtMainWindow& window_;
@@ -45,7 +54,8 @@ class ServiceReportActions : public QObject {
     QAction* report_ = nullptr;
     QAction* sweepData_ = nullptr;
     QAction* alignmentData_ = nullptr;
-    QString lastDir_;
+    // The folder each kind was last saved to, for this run of the program.
+    std::array<QString, 3> lastDir_;
 };
 
 }  // namespace kv7

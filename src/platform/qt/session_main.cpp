@@ -94,8 +94,12 @@ int run(int argc, char** argv) {
     SessionBeeper beeper;
     QtProgramOptions options;
     options.programDirectory = programDir.path().toStdString();
-    options.constantsFile =
-        o.constFile.empty() ? nativePathText(qtFileLocations().constantsFile) : o.constFile;
+    const FileLocations where = qtFileLocations();
+    options.constantsFile = o.constFile.empty() ? nativePathText(where.constantsFile) : o.constFile;
+    // The session's settings live in a folder of its own that goes at its end; what it keeps
+    // goes where the program's own settings are.
+    options.reportsFolder =
+        o.reportsDir.empty() ? nativePathText(where.settingsFolder / "reports") : o.reportsDir;
     options.beeper = &beeper;
     QtProgram qt(std::move(options));
     if (!putTestSetProfiles(o.testSetsDir, qt.program().testSet().profileFolder())) {

@@ -14,7 +14,7 @@ namespace {
 // Before the verbs, which the session language lists itself.
 const char* const kUsageStart =
     "Usage: kv7-session [--port PATH] [--com N] [--const FILE] [--script FILE] [--timeout S]\n"
-    "                   [--testsets DIR]\n"
+    "                   [--testsets DIR] [--reports DIR]\n"
     "       kv7-session --list-ports\n"
     "Runs the adjustment program with its window on the offscreen platform (no display\n"
     "needed), performs the script's actions and prints what the window shows.\n"
@@ -30,6 +30,9 @@ const char* const kUsageStart =
     "  --timeout S    longest wait of wait-line and wait-state, in seconds (default 60)\n"
     "  --testsets DIR test-set profiles: the *.testset files of DIR are put beside the\n"
     "                 session's settings file (default: the built-in profile only)\n"
+    "  --reports DIR  where the service record is saved at the end when it holds changes,\n"
+    "                 sweeps or alignments in no saved report (default: reports/ in the\n"
+    "                 folder of the program's settings file)\n"
     "\n"
     "Script, one action per line, '#' begins a comment:\n";
 // After the verbs.
@@ -78,6 +81,9 @@ bool parseSessionOptions(const QStringList& args, SessionOptions& o, bool& help)
         } else if (a == QLatin1String("--testsets")) {
             o.testSetsDir = v.toStdString();
             ok = !o.testSetsDir.empty();
+        } else if (a == QLatin1String("--reports")) {
+            o.reportsDir = v.toStdString();
+            ok = !o.reportsDir.empty();
         } else if (a == QLatin1String("--timeout")) {
             o.timeoutS = v.toDouble(&ok);
             ok = ok && o.timeoutS > 0 && o.timeoutS <= 3600;

@@ -19,6 +19,7 @@ struct SessionOptions {
     std::string constFile;    // empty: where the program looks for Const.ini
     std::string scriptFile;   // empty: standard input
     std::string testSetsDir;  // its *.testset profiles are offered; empty: none but the built-in
+    std::string reportsDir;   // where an unsaved record is kept; empty: the program's own place
     double timeoutS = 60;
     bool listPorts = false;
 };

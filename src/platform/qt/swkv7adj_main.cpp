@@ -52,6 +52,11 @@ int run(QApplication& app) {
         // Every way out (close box, File > Exit, the session ending, a signal) runs the window's
         // close sequence, which ends this loop; the loop's own end runs it for what is left.
         if (!window.unloaded()) code = app.exec();
+        // The window is gone: a record kept now is named where a terminal shows it.
+        AdditionsStatus& status = qt.program().additionsStatus();
+        const std::string before = status.text();
+        qt.program().recordKeeper().programEnding();
+        if (status.text() != before) std::fprintf(stderr, "swkv7adj: %s\n", status.text().c_str());
     }
     // A technician who lost the port setting should not learn it only at the next start.
     const std::string failure = qt.program().settingsSaveFailure();
