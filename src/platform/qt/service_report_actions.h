@@ -24,7 +24,7 @@ class ServiceReportActions : public QObject {
     QAction* sweepDataAction() const { return sweepData_; }
     QAction* alignmentDataAction() const { return alignmentData_; }
 
-    // Enables the entries when the record holds a clone read; returns that.
+    // Enables the entries when the record holds a clone read (else each says why); returns that.
     bool refresh();
 
     // Write the file without asking; an empty text when it was written, otherwise why not.
@@ -35,6 +35,8 @@ class ServiceReportActions : public QObject {
   private:
     enum class Kind { Report, SweepData, AlignmentData };
 
+    // Enables the entries, or greys them with the reason in their tooltips.
+    void explainEntries(bool ready);
     void chooseAndSave(Kind kind);
     QString saveCsv(const QString& path, const std::string& csv);
     QString portText() const;
