@@ -588,6 +588,8 @@ TEST(ReadingsWindow, ShowsTheRunAndKeepsItsResultsUntilTheNext) {
     EXPECT_TRUE(rig.runUntil([&] { return !line("alignment point: ").empty(); }, 5000));
     EXPECT_EQ(line("last alignment: "), "");
     EXPECT_EQ(line("alignment point: ").rfind("alignment point: MOD", 0), 0u);
+    // Nothing of the point before: MOD measures deviation, and has read none yet.
+    EXPECT_EQ(line("power: "), "power: \u2014");
     QTest::keyClick(rig.window.windowHandle(), Qt::Key_Escape);
     EXPECT_TRUE(rig.runUntil([&] { return !rig.program.align().run().running(); }, 10000));
 }

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
 #include <cmath>
 
 #include "platform/qt/run_in_readings.h"
@@ -20,7 +21,10 @@ constexpr double kMinHeightTwips = 6600;
 QtProgram::QtProgram(QtProgramOptions options) : options_(std::move(options)) {
     qtPort_.setSettingsFile(program_.link().profMain().FullPath());
     // The technician hears of a device gone before the line error's own message.
-    qtPort_.setOnDeviceGone([this](const QString&) { devices_.deviceGone(); });
+    qtPort_.setOnDeviceGone([this](const QString& text) {
+        devices_.deviceGone();
+        program_.additionsStatus().showStatus(text.toStdString() + ".");
+    });
     heartbeat_.setOnTick([this] {
         testSetLinks_.deliverHeld();
         program_.heartbeat();
@@ -33,8 +37,10 @@ QtProgram::QtProgram(QtProgramOptions options) : options_(std::move(options)) {
     // An alignment puts its item back on the line before the window may close.
     window_.setReadyToClose([this] { return program_.readyToClose(); });
     program_.align().run().setView(&alignView_);
-    imageMenus_.setRadioConnected(
-        [this] { return program_.controller().RigKV7Prop_EditEnabled(); });
+    // A radio whose device has gone is not there to write to, whatever the console still shows.
+    imageMenus_.setRadioConnected([this] {
+        return program_.controller().RigKV7Prop_EditEnabled() && qtPort_.goneText().isEmpty();
+    });
     alignEscape_.watch(&window_);
     program_.testSet().setLinkFactory(&testSetLinks_);
     testSetLinks_.setComDevices([this](int16_t n) { return qtPort_.deviceName(n); });
@@ -44,9 +50,12 @@ QtProgram::QtProgram(QtProgramOptions options) : options_(std::move(options)) {
     alignEscape_.watch(&testSetWindow_);
     // Found by shrinking the window: below this the port label runs under "Connect" and the
     // console keeps too few lines to work with.
+    // The additions' status line comes on top of the height the window's own controls need.
+    const QStatusBar* status = window_.statusBar();
     window_.setMinimumSize(
         static_cast<int>(std::lround(kMinWidthTwips / window_.TwipsPerPixelX())),
-        static_cast<int>(std::lround(kMinHeightTwips / window_.TwipsPerPixelY())));
+        static_cast<int>(std::lround(kMinHeightTwips / window_.TwipsPerPixelY())) +
+            (status->isVisibleTo(&window_) ? status->sizeHint().height() : 0));
     // The readings never hide the port label, the buttons or the menus.
     testSetWindow_.setKeepClear([this] {
         QRect r = window_.menuWidget() != nullptr

@@ -128,17 +128,18 @@ void TestSetWindow::showFigures() {
             row->value->setText(kNone);
             row->note->setText(QString());
         }
-        if (!p.reading) return;
-        const QString value = qs(AlignReadingText(p.measure, *p.reading));
+        if (!pointReading_) return;
+        const double reading = *pointReading_;
+        const QString value = qs(AlignReadingText(p.measure, reading));
         switch (p.measure) {
             case AlignMeasure::Power:
                 power_.value->setText(value);
-                power_.note->setText(qs(DbmText(*p.reading)));
+                power_.note->setText(qs(DbmText(reading)));
                 break;
             case AlignMeasure::Deviation: deviation_.value->setText(value); break;
             case AlignMeasure::Frequency:
                 frequency_.value->setText(value);
-                error_.value->setText(qs(FrequencyErrorText(*p.reading - p.target)));
+                error_.value->setText(qs(FrequencyErrorText(reading - p.target)));
                 error_.note->setText(QStringLiteral("against the target"));
                 break;
         }
@@ -162,6 +163,9 @@ void TestSetWindow::showFigures() {
 
 void TestSetWindow::showAlignProgress(const AlignProgress& p) {
     const bool starting = !run_;
+    // The point's latest reading stays while it sends and settles; a new point starts without.
+    if (starting || run_->point != p.point) pointReading_.reset();
+    if (p.reading) pointReading_ = p.reading;
     run_ = p;
     alignPoint_.value->setText(qs(p.point));
     alignPoint_.note->setText(qs(p.state));
@@ -188,6 +192,7 @@ void TestSetWindow::showAlignProgress(const AlignProgress& p) {
 
 void TestSetWindow::endAlignProgress(const std::vector<std::string>& results) {
     run_.reset();
+    pointReading_.reset();
     alignGroup_->hide();
     for (const Row* row : {&alignPoint_, &alignStep_, &alignReading_, &alignTarget_}) {
         row->value->setText(kNone);

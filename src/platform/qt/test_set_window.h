@@ -80,6 +80,7 @@ class TestSetWindow : public QWidget, public TestSetView {
     QLabel* results_ = nullptr;
     // The run's latest progress while one goes on.
     std::optional<AlignProgress> run_;
+    std::optional<double> pointReading_;  // the latest of the point shown in run_
     std::function<QRect()> keepClear_;
     TestSetReadings readings_;
     int readyUpdates_ = 0;
