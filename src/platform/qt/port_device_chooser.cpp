@@ -99,7 +99,7 @@ std::string PortDeviceChooser::tooltipText() const {
     return tip;
 }
 
-void PortDeviceChooser::deviceGone() {
+void PortDeviceChooser::deviceWentOrCame() {
     window_.comBusyWidget()->setToolTip(QString::fromStdString(tooltipText()));
 }
 

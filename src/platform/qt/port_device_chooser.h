@@ -37,8 +37,8 @@ class PortDeviceChooser : public QObject {
 
     // The port label's tooltip: a run's status, the device gone, which device the port is.
     std::string tooltipText() const;
-    // The device went away: the label's tooltip says so at once.
-    void deviceGone();
+    // The device went away or opened again: the label's tooltip says so at once.
+    void deviceWentOrCame();
 
     // Shows the device list until the technician closes it.
     void openDialog();

@@ -22,8 +22,14 @@ QtProgram::QtProgram(QtProgramOptions options) : options_(std::move(options)) {
     qtPort_.setSettingsFile(program_.link().profMain().FullPath());
     // The technician hears of a device gone before the line error's own message.
     qtPort_.setOnDeviceGone([this](const QString& text) {
-        devices_.deviceGone();
-        program_.additionsStatus().showStatus(text.toStdString() + ".");
+        devices_.deviceWentOrCame();
+        AdditionsStatus& status = program_.additionsStatus();
+        if (!text.isEmpty()) {
+            goneStatus_ = text.toStdString() + ".";
+            status.showStatus(goneStatus_);
+        } else if (status.text() == goneStatus_) {
+            status.showStatus({});  // the radio is back: the line no longer says it is gone
+        }
     });
     heartbeat_.setOnTick([this] {
         testSetLinks_.deliverHeld();

@@ -190,7 +190,10 @@ bool QtSerialPort::setPortOpen(bool open) {
         return false;
     }
     lastOpenError_.clear();
-    goneText_.clear();
+    if (!goneText_.isEmpty()) {
+        goneText_.clear();
+        if (onGone_) onGone_(goneText_);
+    }
     return true;
 }
 

@@ -29,7 +29,8 @@ class QtSerialPort : public SerialPort {
     const QString& lastOpenError() const { return lastOpenError_; }
     // "/dev/ttyUSB0 is gone: ..." once the open device went away; empty after a good opening.
     const QString& goneText() const { return goneText_; }
-    // Told the text above as soon as the device goes, before the line error is reported.
+    // Told the text above as soon as the device goes, before the line error is reported, and
+    // an empty text when a device opens again after that.
     void setOnDeviceGone(std::function<void(const QString&)> told) { onGone_ = std::move(told); }
 
     void setCommPort(int16_t n) override { commPort_ = n; }
