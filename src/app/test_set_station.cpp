@@ -43,22 +43,40 @@ void TestSetStation::load() {
 
 bool TestSetStation::connect(const std::string& address, const std::string& profile) {
     const bool started = testSet_.connect(address, profile);
-    if (started && (address != address_ || profile != profile_)) {
-        address_ = address;
-        profile_ = profile;
-        settings_.setSection(kTestSetSection);
-        settings_.saveData(kKeyAddress, ProfileValue(address_));
-        settings_.saveData(kKeyProfile, ProfileValue(profile_));
-    }
+    trying_.reset();
+    if (started) trying_.emplace(address, profile);
+    keepAddressOnceReady();
     return started;
+}
+
+void TestSetStation::keepAddressOnceReady() {
+    if (!trying_) return;
+    switch (testSet_.state()) {
+        case TestSet::State::Opening:
+        case TestSet::State::Identifying:
+        case TestSet::State::SettingUp: return;
+        case TestSet::State::Disconnected:
+        case TestSet::State::Failed: trying_.reset(); return;
+        case TestSet::State::Ready: break;
+    }
+    const auto [address, profile] = *trying_;
+    trying_.reset();
+    if (address == address_ && profile == profile_) return;
+    address_ = address;
+    profile_ = profile;
+    settings_.setSection(kTestSetSection);
+    settings_.saveData(kKeyAddress, ProfileValue(address_));
+    settings_.saveData(kKeyProfile, ProfileValue(profile_));
 }
 
 void TestSetStation::disconnect() {
     testSet_.disconnect();
+    trying_.reset();
 }
 
 void TestSetStation::task() {
     testSet_.task();
+    keepAddressOnceReady();
     monitor_.task();
 }
 
@@ -67,6 +85,7 @@ std::unique_ptr<TestSetLink> TestSetStation::createLink(const TestSetAddress& ad
 }
 
 void TestSetStation::showReadings(const TestSetReadings& readings) {
+    keepAddressOnceReady();
     if (view_ != nullptr) view_->showReadings(readings);
 }
 

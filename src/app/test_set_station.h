@@ -1,5 +1,7 @@
 #pragma once
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "model/operation_controller.h"
 #include "protocol/tick.h"
@@ -27,8 +29,9 @@ class TestSetStation : private TestSetLinkFactory, private TestSetView {
     // At start-up: the profiles of the folder (a file that cannot be used is told, by its line)
     // and the stored address and profile.
     void load();
-    // Connects to the address with the named profile ("" chooses by *IDN?) and keeps both in
-    // the settings file; false with the reason in the test set's message when refused at once.
+    // Connects to the address with the named profile ("" chooses by *IDN?); both go into the
+    // settings file once the test set is ready, so an address that fails never replaces the
+    // last good one. False with the reason in the test set's message when refused at once.
     bool connect(const std::string& address, const std::string& profile);
     void disconnect();
     // The heartbeat: the connection's time-outs, then the window's next reading.
@@ -45,6 +48,8 @@ class TestSetStation : private TestSetLinkFactory, private TestSetView {
   private:
     std::unique_ptr<TestSetLink> createLink(const TestSetAddress& address) override;
     void showReadings(const TestSetReadings& readings) override;
+    // Keeps the address being tried once it answers; forgets it when it fails.
+    void keepAddressOnceReady();
 
     clsCmcProfileIO& settings_;
     MessageSink& messages_;
@@ -55,6 +60,8 @@ class TestSetStation : private TestSetLinkFactory, private TestSetView {
     TestSetMonitor monitor_;
     std::string address_;
     std::string profile_;
+    // The address and profile of the connection under way, not stored yet.
+    std::optional<std::pair<std::string, std::string>> trying_;
 };
 
 }  // namespace kv7

@@ -6,8 +6,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include "app/program.h"
+#include "platform/qt/beside_placement.h"
 #include "platform/qt/port_device_chooser.h"
 #include "platform/qt/qt_align_escape.h"
 #include "platform/qt/qt_align_menu.h"
@@ -31,6 +34,9 @@
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_message_box.h"
 #include "platform/qt/qt_serial_port.h"
+#include "platform/qt/run_in_readings.h"
+#include "platform/qt/service_report_actions.h"
+#include "platform/qt/test_set_dialog.h"
 #include "platform/qt/test_set_window.h"
 #include "platform/support/window_support.h"
 #include "sim/sim_radio.h"
@@ -404,6 +410,188 @@ TEST(AlignWindow, InputsDuringARunOnlyBeepAndTheRunEndsAsUntouched) {
     EXPECT_EQ(touched.message, untouched.message);
     EXPECT_EQ(touched.state, untouched.state);
     EXPECT_EQ(touched.frames, untouched.frames);
+}
+
+// The readings window comes up beside the main window: on a side with room, else where it hides
+// none of the buttons, and always whole on the screen.
+TEST(ReadingsWindow, ItIsPlacedBesideTheMainWindowNeverOverItsButtons) {
+    const QRect screen(0, 0, 1280, 800);
+    const QSize size(472, 320);
+    const struct {
+        const char* name;
+        QRect main;
+        QPoint at;
+    } rows[] = {
+        {"room on the right", QRect(100, 70, 635, 567), QPoint(743, 70)},
+        {"room on the left only", QRect(620, 70, 635, 567), QPoint(140, 70)},
+        {"room below only", QRect(323, 0, 635, 470), QPoint(323, 478)},
+        {"no room: below, over the console", QRect(323, 70, 635, 567), QPoint(323, 480)},
+        {"larger than the screen's bottom", QRect(0, 600, 635, 567), QPoint(643, 480)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QRect buttons(row.main.left(), row.main.top(), row.main.width(), 60);
+        const QPoint at = placeBeside(row.main, buttons, size, screen);
+        EXPECT_EQ(at, row.at);
+        EXPECT_TRUE(screen.contains(QRect(at, size)));
+        EXPECT_FALSE(QRect(at, size).intersects(buttons));
+    }
+}
+
+// The test-set dialog's buttons follow the connection, and only an address that reached the test
+// set replaces the one kept in the settings file.
+TEST(ReadingsWindow, TestSetDialogFollowsTheConnectionAndKeepsOnlyAGoodAddress) {
+    AlignWindowRig rig;
+    ASSERT_TRUE(rig.start());
+    TestSetDialog dialog{rig.window, rig.program, rig.testSetWindow};
+    dialog.present();
+    const auto stored = [&] {
+        QFile f(QString::fromStdString(rig.program.link().profMain().FullPath()));
+        if (!f.open(QIODevice::ReadOnly)) return std::string();
+        for (const QByteArray& l : f.readAll().split('\n')) {
+            if (l.startsWith("Address=")) return l.mid(8).trimmed().toStdString();
+        }
+        return std::string();
+    };
+    const auto state = [&] { return rig.program.testSet().testSet().state(); };
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        TestSet::State until;
+        bool connectEnabled;
+        std::string kept;
+    } rows[] = {
+        {"at first", [] {}, TestSet::State::Disconnected, true, ""},
+        {"a good address",
+         [&] {
+             dialog.addressEdit()->setText(QStringLiteral("127.0.0.1:5025"));
+             dialog.connectTestSet();
+             // Still connecting: Disconnect stops it, nothing is kept yet.
+             EXPECT_NE(state(), TestSet::State::Ready);
+             EXPECT_FALSE(dialog.connectButton()->isEnabled());
+             EXPECT_TRUE(dialog.disconnectButton()->isEnabled());
+             EXPECT_EQ(stored(), "");
+         },
+         TestSet::State::Ready, false, "127.0.0.1:5025"},
+        {"disconnected", [&] { dialog.disconnectTestSet(); }, TestSet::State::Disconnected, true,
+         "127.0.0.1:5025"},
+        {"an address that fails",
+         [&] {
+             rig.links.setRefuse(true);
+             dialog.addressEdit()->setText(QStringLiteral("192.0.2.7"));
+             dialog.connectTestSet();
+         },
+         TestSet::State::Failed, true, "127.0.0.1:5025"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        row.act();
+        ASSERT_TRUE(rig.runUntil([&] { return state() == row.until; }, 5000));
+        dialog.refresh();
+        EXPECT_EQ(dialog.connectButton()->isEnabled(), row.connectEnabled);
+        EXPECT_EQ(dialog.disconnectButton()->isEnabled(), !row.connectEnabled);
+        EXPECT_EQ(stored(), row.kept);
+    }
+    // Opened again, the dialog offers the last good address.
+    dialog.hide();
+    dialog.present();
+    EXPECT_EQ(dialog.addressEdit()->text(), QStringLiteral("127.0.0.1:5025"));
+}
+
+// Every grey File entry says why in its tooltip; writing an image waits for a connected radio.
+TEST(ReadingsWindow, GreyFileEntriesSayWhy) {
+    AlignWindowRig rig;
+    ServiceReportActions reports{rig.window, rig.program, rig.unopenedPort};
+    rig.imageMenus.setRadioConnected(
+        [&] { return rig.program.controller().RigKV7Prop_EditEnabled(); });
+    ASSERT_TRUE(rig.start());
+    const struct {
+        const char* name;
+        std::function<bool()> step;
+        std::vector<QAction*> grey;
+        const char* writeWhy;  // the tooltip of "Write image to radio…"
+    } rows[] = {
+        {"before Connect",
+         [] { return true; },
+         {rig.imageMenus.saveAsReadAction(), rig.imageMenus.saveCurrentAction(),
+          rig.imageMenus.writeAction(), reports.reportAction(), reports.sweepDataAction(),
+          reports.alignmentDataAction()},
+         "Connect the radio first"},
+        {"connected", [&] { return rig.connectRadio(); }, {}, ""},
+        {"the radio let go",
+         [&] {
+             rig.program.event("test", [&] { rig.program.controller().RigOpFunc_ResetAll(); });
+             return !rig.program.controller().RigKV7Prop_EditEnabled();
+         },
+         {rig.imageMenus.writeAction()},
+         "Connect the radio first"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(row.step());
+        Q_EMIT rig.window.fileMenu()->aboutToShow();
+        for (QAction* a : rig.window.fileMenu()->actions()) {
+            if (a->isSeparator()) continue;
+            SCOPED_TRACE(a->text().toStdString());
+            const bool grey = std::find(row.grey.begin(), row.grey.end(), a) != row.grey.end();
+            EXPECT_EQ(a->isEnabled(), !grey);
+            EXPECT_EQ(a->toolTip().isEmpty() || a->toolTip() == a->text().remove(QLatin1Char('&')),
+                      !grey)
+                << a->toolTip().toStdString();
+        }
+        EXPECT_TRUE(
+            rig.imageMenus.writeAction()->toolTip().startsWith(QString::fromLatin1(row.writeWhy)));
+    }
+}
+
+// During a run the readings window shows the run's own reading and where it stands; after it,
+// the result lines stay in view (the box closed with Esc), with the information icon's box
+// when every point passed.
+TEST(ReadingsWindow, ShowsTheRunAndKeepsItsResultsUntilTheNext) {
+    AlignWindowRig rig;
+    showRunInReadings(rig.program.align().run(), rig.view, rig.testSetWindow, rig.messages);
+    ASSERT_TRUE(rig.start() && rig.connectRadio() && rig.connectTestSet());
+    EXPECT_EQ(rig.testSetWindow.windowTitle(), QStringLiteral("Test set readings"));
+    EXPECT_TRUE(rig.testSetWindow.isVisible());
+    const auto line = [&](const std::string& start) {
+        for (const std::string& l : rig.testSetWindow.lines()) {
+            if (l.rfind(start, 0) == 0) return l;
+        }
+        return std::string();
+    };
+
+    const int16_t before = rig.program.console().Value(kLinePowerHi);
+    rig.openMenu();
+    rig.menu.pointAction(AlignPoint::PowerHi)->trigger();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.powerHiOnRadio() != before; }, 20000));
+    // Only the run's quantity shows; the monitor rests, so the others have no fresh figure.
+    EXPECT_EQ(line("frequency: "), "frequency: \u2014");
+    EXPECT_EQ(line("deviation: "), "deviation: \u2014");
+    EXPECT_EQ(line("alignment point: ").rfind("alignment point: Power(Hi)", 0), 0u);
+    const std::string reading = line("alignment reading: ").substr(19);
+    if (reading != "\u2014") {
+        EXPECT_EQ(line("power: ").substr(7, reading.size()), reading);
+    }
+
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.program.align().run().running(); }, 30000));
+    rig.tick();
+    EXPECT_EQ(line("alignment "), "");
+    const std::string last = line("last alignment: ");
+    EXPECT_EQ(last.rfind("last alignment: Power(Hi): PASS", 0), 0u) << last;
+    ASSERT_FALSE(rig.messages.shown().empty());
+    EXPECT_TRUE(runAllPassed(rig.program.align().run(), rig.messages.shown().back()));
+    EXPECT_FALSE(runAllPassed(rig.program.align().run(), "Connect the radio first."));
+
+    // The next run clears them.
+    rig.openMenu();
+    rig.menu.pointAction(AlignPoint::Mod)->trigger();
+    EXPECT_TRUE(rig.runUntil([&] { return !line("alignment point: ").empty(); }, 5000));
+    EXPECT_EQ(line("last alignment: "), "");
+    EXPECT_EQ(line("alignment point: ").rfind("alignment point: MOD", 0), 0u);
+    // Nothing of the point before: MOD measures deviation, and has read none yet.
+    EXPECT_EQ(line("power: "), "power: \u2014");
+    QTest::keyClick(rig.window.windowHandle(), Qt::Key_Escape);
+    EXPECT_TRUE(rig.runUntil([&] { return !rig.program.align().run().running(); }, 10000));
 }
 
 }  // namespace

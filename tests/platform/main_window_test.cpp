@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontInfo>
@@ -15,12 +17,15 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
+#include <QUrl>
 #include <filesystem>
 #include <stdexcept>
 #include <vector>
 
 #include "app/program.h"
+#include "platform/qt/qt_help_menu.h"
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_message_box.h"
 #include "platform/support/window_support.h"
@@ -487,6 +492,32 @@ TEST_F(MainWindowTest, AFailingHandlerIsReportedAndTheWindowGoesOn) {
     recorder.clicks.clear();
     QTest::mouseClick(window.buttonWidget(0), Qt::LeftButton);
     EXPECT_EQ(recorder.clicks, std::vector<int16_t>{0});
+}
+
+// Help > Manual (F1, wherever the focus is) shows the README in a window of the program when the
+// system has no viewer for it; About names the version and the radios served.
+TEST_F(MainWindowTest, F1OpensTheManualAndAboutNamesVersionAndRadios) {
+    QtHelpMenu help(window, program, constIniPath());
+    std::vector<QUrl> offered;
+    help.setOpener([&](const QUrl& url) {
+        offered.push_back(url);
+        return false;
+    });
+    window.consoleWidget()->setFocus();
+    press(Qt::Key_F1);
+    ASSERT_EQ(offered.size(), 1u);
+    EXPECT_TRUE(offered[0].toLocalFile().endsWith(QStringLiteral("README.md")));
+    ASSERT_NE(help.manualWindow(), nullptr);
+    const auto* text = help.manualWindow()->findChild<QTextBrowser*>();
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(text->toPlainText().contains(QStringLiteral("QT-KV7")));
+    EXPECT_TRUE(recorder.clicks.empty());
+
+    const QString about = help.aboutText();
+    EXPECT_TRUE(about.contains(QStringLiteral("Version 2.0.0\n"))) << about.toStdString();
+    EXPECT_TRUE(about.contains(QStringLiteral("model code 2251, sub names up to 0200")));
+    EXPECT_TRUE(about.contains(QStringLiteral("Manual: ") +
+                               QDir::toNativeSeparators(offered[0].toLocalFile())));
 }
 
 TEST(QtMessageBoxTest, ShowsAWarningWithOneOkAndTheTitle) {

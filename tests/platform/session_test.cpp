@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,6 +19,7 @@
 
 #include "model/constants_file.h"
 #include "model/txf_table.h"
+#include "platform/support/pty_pair.h"
 #include "platform/support/radio_sim_process.h"
 #include "sim/sim_physics.h"
 #include "sim/sim_radio.h"
@@ -545,6 +547,41 @@ TEST_F(SessionTest, RadioOffKeepsTheRecordAndTheEndSavesItsReport) {
             .match(report);
     ASSERT_TRUE(change.hasMatch()) << report.toStdString();
     EXPECT_EQ(change.captured(2).toInt(), change.captured(1).toInt() + 2);
+}
+
+// The radio goes away while connected: the status line and the port label's tooltip name the
+// device and the cause at once, before anything else is done at the window.
+TEST_F(SessionTest, ARadioGoneIsNamedAtOnce) {
+    const std::string pty = startSim({QStringLiteral("--no-pacing")});
+    ASSERT_FALSE(pty.empty());
+    const test::TerminalHold hold(pty);  // the path stays the gone radio's
+    QProcess p;
+    p.setProgram(QString::fromUtf8(kSessionProgram));
+    p.setArguments(onRadio(pty, 20));
+    p.setWorkingDirectory(dir.path());
+    p.start();
+    ASSERT_TRUE(p.waitForStarted(5000));
+    p.write("click Connect\nwait-state connected\nwait 3\nprint\n");
+    p.closeWriteChannel();
+    QByteArray out;
+    while (!out.contains("> wait 3") && p.waitForReadyRead(20000)) out += p.readAllStandardOutput();
+    ASSERT_TRUE(out.contains("> wait 3")) << out.toStdString();
+    sim.kill();
+    ASSERT_TRUE(p.waitForFinished(30000));
+    out += p.readAllStandardOutput();
+    SessionRun r;
+    for (const QByteArray& l : out.split('\n')) r.out.push_back(l.toStdString());
+    const std::string gone = pty + " is gone: the cable was unplugged or the radio switched off.";
+    // Said when it happened, before the print that follows the wait.
+    const auto at = [&](const std::string& start) {
+        return std::find_if(r.out.begin(), r.out.end(),
+                            [&](const std::string& l) { return l.rfind(start, 0) == 0; }) -
+               r.out.begin();
+    };
+    EXPECT_LT(at("status: " + gone), at("=== window")) << transcript(r);
+    const std::vector<std::string> tip = lastSection(r, "port label tooltip");
+    ASSERT_FALSE(tip.empty()) << transcript(r);
+    EXPECT_EQ(tip[0], gone);
 }
 
 }  // namespace

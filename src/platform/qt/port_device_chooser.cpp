@@ -84,17 +84,29 @@ void PortDeviceChooser::openDialog() {
     dialog.exec();
 }
 
+std::string PortDeviceChooser::tooltipText() const {
+    // The window's own captions stay as they are; the run's status goes here.
+    std::string tip;
+    if (program_.align().run().running()) {
+        tip = kAligningStatus;
+        tip += '\n';
+    }
+    if (!port_.goneText().isEmpty()) {
+        tip += port_.goneText().toStdString();
+        tip += ".\n";
+    }
+    tip += currentDeviceText();
+    return tip;
+}
+
+void PortDeviceChooser::deviceWentOrCame() {
+    window_.comBusyWidget()->setToolTip(QString::fromStdString(tooltipText()));
+}
+
 // The tooltip is written when it is about to show, so it names the device of that moment.
 bool PortDeviceChooser::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ToolTip && watched == window_.comBusyWidget()) {
-        // The window's own captions stay as they are; the run's status goes here.
-        std::string tip;
-        if (program_.align().run().running()) {
-            tip = kAligningStatus;
-            tip += '\n';
-        }
-        tip += currentDeviceText();
-        window_.comBusyWidget()->setToolTip(QString::fromStdString(tip));
+        window_.comBusyWidget()->setToolTip(QString::fromStdString(tooltipText()));
     }
     return false;
 }

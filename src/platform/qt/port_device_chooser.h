@@ -35,6 +35,11 @@ class PortDeviceChooser : public QObject {
     PortAssignment assignPath(const std::string& path);
     PortAssignment useDefault();
 
+    // The port label's tooltip: a run's status, the device gone, which device the port is.
+    std::string tooltipText() const;
+    // The device went away or opened again: the label's tooltip says so at once.
+    void deviceWentOrCame();
+
     // Shows the device list until the technician closes it.
     void openDialog();
 

@@ -52,6 +52,26 @@ std::string nativePathText(const std::filesystem::path& p) {
     return QDir::toNativeSeparators(qtPath(p)).toStdString();
 }
 
+QString installedManual() {
+    const QDir program(QCoreApplication::applicationDirPath());
+    QStringList folders{program.path(), program.filePath(QStringLiteral("doc")),
+                        program.filePath(QStringLiteral("../share/doc/swkv7adj"))};
+#ifdef KV7_INSTALL_DOCDIR
+    folders << QString::fromUtf8(KV7_INSTALL_DOCDIR);
+#endif
+#ifdef KV7_SOURCE_DIR
+    // A program run from its build folder reads the manual of its sources.
+    folders << QString::fromUtf8(KV7_SOURCE_DIR);
+#endif
+    for (const QString& folder : folders) {
+        for (const char* name : {"README.html", "README.md", "README.txt"}) {
+            const QFileInfo file(QDir(folder).filePath(QString::fromLatin1(name)));
+            if (file.isFile()) return QDir::cleanPath(file.absoluteFilePath());
+        }
+    }
+    return {};
+}
+
 FileLocations qtFileLocations() {
     // The per-user folders are named after the application; kv7-session asks for the
     // adjustment program's.

@@ -14,6 +14,10 @@ inline constexpr const char* kUserFolderName = "swkv7adj";
 // program folder counts as writable only when a file can be made there.
 FileLocations qtFileLocations();
 
+// The program's manual (README.html, README.md or README.txt): beside the program, in the
+// doc folder an installation puts it in, else in the sources it was built from. Empty: none.
+QString installedManual();
+
 // A path as the platform's own text, with its separators (the settings file's directory).
 std::string nativePathText(const std::filesystem::path& p);
 QString qtPath(const std::filesystem::path& p);

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMenu>
 
+#include "platform/qt/entry_reason.h"
 #include "platform/qt/qt_main_window.h"
 
 namespace kv7 {
@@ -13,6 +14,12 @@ namespace kv7 {
 namespace {
 
 const QString kFilter = QStringLiteral("Radio images (*.kv7img);;All files (*)");
+const QString kNoImage = QStringLiteral(
+    "Nothing read yet: connect to the radio first (its clone read gives the image).");
+const QString kWriting =
+    QStringLiteral("An image is being written to the radio: wait until it has been checked.");
+const QString kNoRadio = QStringLiteral(
+    "Connect the radio first: the image is written to the connected radio and read back.");
 
 }  // namespace
 
@@ -25,6 +32,8 @@ QtImageMenus::QtImageMenus(QtMainWindow& window, ImageBackup& backup, EventBound
       lastFolder_(QDir::homePath()) {
     backup_.setConfirmSink(&confirm_);
     QMenu* file = window.fileMenu();
+    // A grey entry says why in its tooltip.
+    file->setToolTipsVisible(true);
     QAction* exit = window.exitAction();
     saveAsRead_ = new QAction(QStringLiteral("Save image &as read…"), this);
     saveCurrent_ = new QAction(QStringLiteral("Save &current image…"), this);
@@ -64,9 +73,13 @@ QtImageMenus::QtImageMenus(QtMainWindow& window, ImageBackup& backup, EventBound
 }
 
 void QtImageMenus::refresh() {
-    saveAsRead_->setEnabled(backup_.hasAsRead());
-    saveCurrent_->setEnabled(backup_.hasAsRead() && !backup_.writing());
-    write_->setEnabled(backup_.hasAsRead() && !backup_.writing());
+    const bool read = backup_.hasAsRead();
+    const bool writing = backup_.writing();
+    const bool radio = !radioConnected_ || radioConnected_();
+    enableWithReason(saveAsRead_, read, kNoImage);
+    enableWithReason(saveCurrent_, read && !writing, writing ? kWriting : kNoImage);
+    enableWithReason(write_, read && !writing && radio,
+                     writing ? kWriting : (!radio ? kNoRadio : kNoImage));
     keep_->setChecked(backup_.keepImages());
 }
 

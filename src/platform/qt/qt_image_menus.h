@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "app/event_boundary.h"
 #include "app/image_backup.h"
@@ -26,7 +27,13 @@ class QtImageMenus : public QObject {
     // The image dialogs start in the folder remembered there, and remember where they went.
     void setSaveFolders(SaveFolders* folders) { folders_ = folders; }
 
-    // Enables the items by what the backup can do now and sets the check mark.
+    // Whether a radio is connected now; "Write image to radio…" waits for one. None: not asked.
+    void setRadioConnected(std::function<bool()> connected) {
+        radioConnected_ = std::move(connected);
+    }
+
+    // Enables the items by what the backup can do now (a grey one says why in its tooltip) and
+    // sets the check mark.
     void refresh();
 
     QAction* saveAsReadAction() const { return saveAsRead_; }
@@ -59,6 +66,7 @@ class QtImageMenus : public QObject {
     QAction* keep_ = nullptr;
     QString lastFolder_;
     SaveFolders* folders_ = nullptr;
+    std::function<bool()> radioConnected_;
 };
 
 }  // namespace kv7

@@ -45,8 +45,9 @@ int execBox(QMessageBox::Icon icon, const std::string& text, QMessageBox::Standa
 void QtMessageBox::showMessage(const std::string& text) {
     shown_.push_back(text);
     if (observer_) observer_(text);
-    execBox(QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok,
-            autoAnswer_ ? QMessageBox::Ok : QMessageBox::NoButton, parent_.data());
+    const bool good = goodNews_ && goodNews_(text);
+    execBox(good ? QMessageBox::Information : QMessageBox::Warning, text, QMessageBox::Ok,
+            QMessageBox::Ok, autoAnswer_ ? QMessageBox::Ok : QMessageBox::NoButton, parent_.data());
 }
 
 bool QtConfirmBox::confirm(const std::string& text) {

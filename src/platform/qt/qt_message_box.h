@@ -10,7 +10,8 @@
 
 namespace kv7 {
 
-// The program's message box: modal, exclamation icon, one OK button, the application title.
+// The program's message box: modal, exclamation icon (information for good news), one OK
+// button, the application title.
 class QtMessageBox : public MessageSink {
   public:
     explicit QtMessageBox(QWidget* parent = nullptr) : parent_(parent) {}
@@ -26,6 +27,10 @@ class QtMessageBox : public MessageSink {
     }
     // Every text shown so far, in order.
     const std::vector<std::string>& shown() const { return shown_; }
+    // Says which texts are good news, shown with the information icon instead.
+    void setGoodNews(std::function<bool(const std::string&)> goodNews) {
+        goodNews_ = std::move(goodNews);
+    }
 
     void showMessage(const std::string& text) override;
 
@@ -33,6 +38,7 @@ class QtMessageBox : public MessageSink {
     QPointer<QWidget> parent_;
     bool autoAnswer_ = false;
     std::function<void(const std::string&)> observer_;
+    std::function<bool(const std::string&)> goodNews_;
     std::vector<std::string> shown_;
 };
 

@@ -1,11 +1,37 @@
 #include "platform/qt/qt_program.h"
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
+#include <cmath>
+
+#include "platform/qt/run_in_readings.h"
 #include "store/file_path.h"
 
 namespace kv7 {
 
+namespace {
+
+// The smallest window in which no control overlaps another.
+constexpr double kMinWidthTwips = 9300;
+constexpr double kMinHeightTwips = 6600;
+
+}  // namespace
+
 QtProgram::QtProgram(QtProgramOptions options) : options_(std::move(options)) {
     qtPort_.setSettingsFile(program_.link().profMain().FullPath());
+    // The technician hears of a device gone before the line error's own message.
+    qtPort_.setOnDeviceGone([this](const QString& text) {
+        devices_.deviceWentOrCame();
+        AdditionsStatus& status = program_.additionsStatus();
+        if (!text.isEmpty()) {
+            goneStatus_ = text.toStdString() + ".";
+            status.showStatus(goneStatus_);
+        } else if (status.text() == goneStatus_) {
+            status.showStatus({});  // the radio is back: the line no longer says it is gone
+        }
+    });
     heartbeat_.setOnTick([this] {
         testSetLinks_.deliverHeld();
         program_.heartbeat();
@@ -23,15 +49,37 @@ QtProgram::QtProgram(QtProgramOptions options) : options_(std::move(options)) {
     // An alignment puts its item back on the line before the window may close.
     window_.setReadyToClose([this] { return program_.readyToClose(); });
     program_.align().run().setView(&alignView_);
+    // A radio whose device has gone is not there to write to, whatever the console still shows.
+    imageMenus_.setRadioConnected([this] {
+        return program_.controller().RigKV7Prop_EditEnabled() && qtPort_.goneText().isEmpty();
+    });
     alignEscape_.watch(&window_);
     program_.testSet().setLinkFactory(&testSetLinks_);
     testSetLinks_.setComDevices([this](int16_t n) { return qtPort_.deviceName(n); });
     program_.testSet().setView(&testSetWindow_);
     // A run shows where it stands in the test-set window, and Esc there cancels it too.
-    alignView_.setOnProgress(
-        [this](const AlignProgress& p) { testSetWindow_.showAlignProgress(p); });
-    alignView_.setOnEnded([this] { testSetWindow_.endAlignProgress(); });
+    showRunInReadings(program_.align().run(), alignView_, testSetWindow_, messages_);
     alignEscape_.watch(&testSetWindow_);
+    // Found by shrinking the window: below this the port label runs under "Connect" and the
+    // console keeps too few lines to work with.
+    // The additions' status line comes on top of the height the window's own controls need.
+    const QStatusBar* status = window_.statusBar();
+    window_.setMinimumSize(
+        static_cast<int>(std::lround(kMinWidthTwips / window_.TwipsPerPixelX())),
+        static_cast<int>(std::lround(kMinHeightTwips / window_.TwipsPerPixelY())) +
+            (status->isVisibleTo(&window_) ? status->sizeHint().height() : 0));
+    // The readings never hide the port label, the buttons or the menus.
+    testSetWindow_.setKeepClear([this] {
+        QRect r = window_.menuWidget() != nullptr
+                      ? QRect(window_.menuWidget()->mapToGlobal(QPoint(0, 0)),
+                              window_.menuWidget()->size())
+                      : QRect();
+        QWidget* const controls[] = {window_.comBusyWidget(), window_.buttonWidget(0),
+                                     window_.buttonWidget(1), window_.buttonWidget(2),
+                                     window_.checkWidget()};
+        for (QWidget* w : controls) r |= QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+        return r;
+    });
 }
 
 QtProgram::~QtProgram() {
@@ -43,6 +91,7 @@ QtProgram::~QtProgram() {
     program_.testSet().disconnect();
     program_.testSet().setView(nullptr);
     program_.testSet().setLinkFactory(nullptr);
+    qtPort_.setOnDeviceGone({});
     heartbeat_.setEnabled(false);
     heartbeat_.setOnTick({});
     window_.setLogic(nullptr);
@@ -50,8 +99,8 @@ QtProgram::~QtProgram() {
     window_.setReadyToClose({});
     program_.additionsStatus().setTarget(nullptr);
     program_.align().run().setView(nullptr);
-    alignView_.setOnProgress({});
-    alignView_.setOnEnded({});
+    stopShowingRun(alignView_, messages_);
+    imageMenus_.setRadioConnected({});
 }
 
 StartResult QtProgram::start() {

@@ -75,6 +75,7 @@ class QtProgram {
 
     QtProgramOptions options_;
     std::function<void()> afterHeartbeat_;
+    std::string goneStatus_;              // what the status line said when the radio's device went
     std::optional<QtInstanceLock> lock_;  // taken by start() when asked for
     QtSerialPort qtPort_;
     std::unique_ptr<SerialPort> decorated_{options_.portDecorator ? options_.portDecorator(qtPort_)

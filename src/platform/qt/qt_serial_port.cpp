@@ -169,7 +169,8 @@ bool QtSerialPort::setPortOpen(bool open) {
         return true;
     }
     if (port_.isOpen()) return true;
-    port_.setPortName(QString::fromStdString(deviceName(commPort_)));
+    openedDevice_ = QString::fromStdString(deviceName(commPort_));
+    port_.setPortName(openedDevice_);
     port_.setBaudRate(baud_);
     port_.setParity(parity_);
     port_.setDataBits(dataBits_);
@@ -189,6 +190,10 @@ bool QtSerialPort::setPortOpen(bool open) {
         return false;
     }
     lastOpenError_.clear();
+    if (!goneText_.isEmpty()) {
+        goneText_.clear();
+        if (onGone_) onGone_(goneText_);
+    }
     return true;
 }
 
@@ -285,6 +290,10 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error) {
     lineLost_ = true;
     port_.close();
     port_.clearError();
+    // Said first: the line error below may end in a message box that waits for the technician.
+    goneText_ = QStringLiteral("%1 is gone: the cable was unplugged or the radio switched off")
+                    .arg(openedDevice_);
+    if (onGone_) onGone_(goneText_);
     notify(kEvFrame);
 }
 

@@ -27,6 +27,11 @@ class QtSerialPort : public SerialPort {
     std::optional<std::string> assignedDevice(int16_t n) const;
     // The platform's text for the last failed opening; empty after a good one.
     const QString& lastOpenError() const { return lastOpenError_; }
+    // "/dev/ttyUSB0 is gone: ..." once the open device went away; empty after a good opening.
+    const QString& goneText() const { return goneText_; }
+    // Told the text above as soon as the device goes, before the line error is reported, and
+    // an empty text when a device opens again after that.
+    void setOnDeviceGone(std::function<void(const QString&)> told) { onGone_ = std::move(told); }
 
     void setCommPort(int16_t n) override { commPort_ = n; }
     void setSettings(const std::string& settings) override;
@@ -70,6 +75,9 @@ class QtSerialPort : public SerialPort {
     std::function<void(int)> handler_;
     std::string settingsFile_;
     QString lastOpenError_;
+    QString openedDevice_;
+    QString goneText_;
+    std::function<void(const QString&)> onGone_;
     int16_t commPort_ = 1;
     qint32 baud_ = 9600;
     QSerialPort::Parity parity_ = QSerialPort::NoParity;

@@ -15,6 +15,7 @@
 #include "model/eeprom_map.h"
 #include "model/service_report.h"
 #include "model/sweep_data_csv.h"
+#include "platform/qt/entry_reason.h"
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/qt_strings.h"
@@ -72,10 +73,12 @@ ServiceReportActions::ServiceReportActions(QtMainWindow& window, Program& progra
 
 bool ServiceReportActions::refresh() {
     const bool ready = program_.sessionRecord().cloneRead();
-    report_->setEnabled(ready);
-    sweepData_->setEnabled(ready);
-    alignmentData_->setEnabled(ready);
+    explainEntries(ready);
     return ready;
+}
+
+void ServiceReportActions::explainEntries(bool ready) {
+    for (QAction* a : {report_, sweepData_, alignmentData_}) enableWithReason(a, ready, kNoRecord);
 }
 
 QString ServiceReportActions::portText() const {

@@ -28,7 +28,7 @@ class ServiceReportActions : public QObject, public ReportWriter {
     QAction* sweepDataAction() const { return sweepData_; }
     QAction* alignmentDataAction() const { return alignmentData_; }
 
-    // Enables the entries when the record holds a clone read; returns that.
+    // Enables the entries when the record holds a clone read (else each says why); returns that.
     bool refresh();
 
     // Write the file without asking; an empty text when it was written, otherwise why not.
@@ -42,6 +42,8 @@ class ServiceReportActions : public QObject, public ReportWriter {
   private:
     enum class Kind { Report, SweepData, AlignmentData };
 
+    // Enables the entries, or greys them with the reason in their tooltips.
+    void explainEntries(bool ready);
     void chooseAndSave(Kind kind);
     QString saveCsv(const QString& path, const std::string& csv);
     // Says on the status line what was saved where.

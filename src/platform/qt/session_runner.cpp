@@ -46,6 +46,7 @@ SessionRunner::SessionRunner(const SessionScript& script, const SessionOptions& 
       alignMenu_(qt.alignMenu()),
       messageBox_(qt.messages()),
       testSetWindow_(qt.testSetWindow()),
+      testSetDialog_(qt.testSetDialog()),
       timeoutS_(o.timeoutS) {
     QObject::connect(&poll_, &QTimer::timeout, [this] { step(); });
 }
@@ -147,7 +148,8 @@ SessionRunner::Result SessionRunner::perform(const SessionAction& a) {
 }
 
 void SessionRunner::printAll() {
-    printWindow(window_, program_.controller(), &testSetWindow_);
+    printWindow(window_, program_.controller(), &testSetWindow_,
+                {testSetDialogLine(testSetDialog_, program_.testSet())});
 }
 
 bool SessionRunner::usable(const SessionAction& a, QWidget* w, const std::string& name) {

@@ -20,6 +20,7 @@ class QtMainWindow;
 class QtMessageBox;
 class QtProgram;
 class ServiceReportActions;
+class TestSetDialog;
 class TestSetWindow;
 struct SessionOptions;
 
@@ -81,6 +82,7 @@ class SessionRunner {
     QtAlignMenu& alignMenu_;
     QtMessageBox& messageBox_;
     TestSetWindow& testSetWindow_;
+    TestSetDialog& testSetDialog_;
     double timeoutS_;
     QTimer poll_;
     QElapsedTimer clock_;

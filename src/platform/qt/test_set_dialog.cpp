@@ -135,7 +135,18 @@ void TestSetDialog::refresh() {
     state_->setText(qs(testSet.stateText()));
     identity_->setText(testSet.identity().empty() ? QStringLiteral("\u2014")
                                                   : qs(testSet.identity()));
-    disconnect_->setEnabled(testSet.state() != TestSet::State::Disconnected);
+    // A connection under way counts as connected: Disconnect stops it.
+    bool connected = false;
+    switch (testSet.state()) {
+        case TestSet::State::Disconnected:
+        case TestSet::State::Failed: connected = false; break;
+        case TestSet::State::Opening:
+        case TestSet::State::Identifying:
+        case TestSet::State::SettingUp:
+        case TestSet::State::Ready: connected = true; break;
+    }
+    connect_->setEnabled(!connected);
+    disconnect_->setEnabled(connected);
 }
 
 void TestSetDialog::showEvent(QShowEvent* event) {

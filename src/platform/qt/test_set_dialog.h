@@ -36,6 +36,8 @@ class TestSetDialog : public QDialog {
     QLabel* stateLabel() const { return state_; }
     QLabel* identityLabel() const { return identity_; }
     QLabel* refusedLabel() const { return refused_; }
+    QPushButton* connectButton() const { return connect_; }
+    QPushButton* disconnectButton() const { return disconnect_; }
 
   protected:
     void showEvent(QShowEvent* event) override;

@@ -1,5 +1,6 @@
 #include "platform/qt/test_set_window.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -11,6 +12,7 @@
 
 #include "app/align_station.h"
 #include "model/alignment_record.h"
+#include "platform/qt/beside_placement.h"
 #include "platform/qt/qt_strings.h"
 
 namespace kv7 {
@@ -38,7 +40,7 @@ std::string FrequencyErrorText(double hz) {
 }
 
 TestSetWindow::TestSetWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
-    setWindowTitle(QStringLiteral("Test set"));
+    setWindowTitle(QStringLiteral("Test set readings"));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout();
     grid->setColumnStretch(1, 1);
@@ -58,6 +60,16 @@ TestSetWindow::TestSetWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     alignGroup_->hide();
     layout->addWidget(alignGroup_);
 
+    resultGroup_ = new QGroupBox(QStringLiteral("Last alignment"), this);
+    auto* resultLayout = new QVBoxLayout(resultGroup_);
+    results_ = new QLabel(resultGroup_);
+    results_->setTextFormat(Qt::PlainText);
+    results_->setWordWrap(true);
+    results_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    resultLayout->addWidget(results_);
+    resultGroup_->hide();
+    layout->addWidget(resultGroup_);
+
     status_ = new QLabel(this);
     status_->setTextFormat(Qt::PlainText);
     status_->setWordWrap(true);
@@ -68,6 +80,7 @@ TestSetWindow::TestSetWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     showReadings({});
     status_->setText(QStringLiteral("Disconnected"));
     resize(460, sizeHint().height());
+    if (parent != nullptr) parent->installEventFilter(this);
 }
 
 TestSetWindow::Row TestSetWindow::addRow(QGridLayout* grid, const QString& caption, bool large) {
@@ -83,6 +96,11 @@ TestSetWindow::Row TestSetWindow::addRow(QGridLayout* grid, const QString& capti
         f.setPointSizeF(f.pointSizeF() * 2);
         f.setBold(true);
         r.value->setFont(f);
+        // Room for the widest figure from the start, so the window keeps its size and place.
+        r.value->setMinimumWidth(
+            QFontMetrics(f).horizontalAdvance(QStringLiteral("000.000000 MHz")));
+        r.note->setMinimumWidth(
+            r.note->fontMetrics().horizontalAdvance(QStringLiteral("against 000.000000 MHz")));
     }
     grid->addWidget(r.caption, row, 0, Qt::AlignLeft | Qt::AlignVCenter);
     grid->addWidget(r.value, row, 1, Qt::AlignLeft | Qt::AlignVCenter);
@@ -95,10 +113,42 @@ void TestSetWindow::showReadings(const TestSetReadings& r) {
         r.state == TestSet::State::Ready && readings_.state != TestSet::State::Ready;
     readings_ = r;
     if (r.state == TestSet::State::Ready) ++readyUpdates_;
+    showFigures();
+    showStatus();
+    if (becameReady) present();
+}
 
+void TestSetWindow::showFigures() {
+    const TestSetReadings& r = readings_;
+    if (run_) {
+        // The monitor rests while a run measures: a figure of before the run, or of another
+        // point, would be read as this point's.
+        const AlignProgress& p = *run_;
+        for (const Row* row : {&power_, &frequency_, &error_, &deviation_}) {
+            row->value->setText(kNone);
+            row->note->setText(QString());
+        }
+        if (!pointReading_) return;
+        const double reading = *pointReading_;
+        const QString value = qs(AlignReadingText(p.measure, reading));
+        switch (p.measure) {
+            case AlignMeasure::Power:
+                power_.value->setText(value);
+                power_.note->setText(qs(DbmText(reading)));
+                break;
+            case AlignMeasure::Deviation: deviation_.value->setText(value); break;
+            case AlignMeasure::Frequency:
+                frequency_.value->setText(value);
+                error_.value->setText(qs(FrequencyErrorText(reading - p.target)));
+                error_.note->setText(QStringLiteral("against the target"));
+                break;
+        }
+        return;
+    }
     power_.value->setText(readingText(r.power, AlignMeasure::Power));
     power_.note->setText(r.power.valid ? qs(DbmText(r.power.value)) : QString());
     frequency_.value->setText(readingText(r.frequency, AlignMeasure::Frequency));
+    frequency_.note->setText(QString());
     error_.value->setText(r.freqError.valid ? qs(FrequencyErrorText(r.freqError.value)) : kNone);
     QString against;
     if (r.state == TestSet::State::Ready) {
@@ -108,11 +158,15 @@ void TestSetWindow::showReadings(const TestSetReadings& r) {
     }
     error_.note->setText(against);
     deviation_.value->setText(readingText(r.deviation, AlignMeasure::Deviation));
-    showStatus();
-    if (becameReady) present();
+    deviation_.note->setText(QString());
 }
 
 void TestSetWindow::showAlignProgress(const AlignProgress& p) {
+    const bool starting = !run_;
+    // The point's latest reading stays while it sends and settles; a new point starts without.
+    if (starting || run_->point != p.point) pointReading_.reset();
+    if (p.reading) pointReading_ = p.reading;
+    run_ = p;
     alignPoint_.value->setText(qs(p.point));
     alignPoint_.note->setText(qs(p.state));
     alignStep_.value->setText(QString::number(p.step));
@@ -122,32 +176,83 @@ void TestSetWindow::showAlignProgress(const AlignProgress& p) {
     alignTarget_.note->setText(QStringLiteral("\u00b1 ") +
                                qs(AlignToleranceText(p.measure, p.tolerance)));
     alignGroup_->show();
+    showFigures();
     showStatus();
+    if (starting) {
+        // A new run: the last one's results go, and the window comes up beside the main
+        // window without taking the keys from it.
+        resultGroup_->hide();
+        results_->clear();
+        if (isHidden()) placeBesideMain();
+        show();
+        raise();
+        keepOnScreen();
+    }
 }
 
-void TestSetWindow::endAlignProgress() {
+void TestSetWindow::endAlignProgress(const std::vector<std::string>& results) {
+    run_.reset();
+    pointReading_.reset();
     alignGroup_->hide();
+    for (const Row* row : {&alignPoint_, &alignStep_, &alignReading_, &alignTarget_}) {
+        row->value->setText(kNone);
+        row->note->setText(QString());
+    }
+    QStringList lines;
+    for (const std::string& l : results) lines << qs(l);
+    results_->setText(lines.join(QLatin1Char('\n')));
+    resultGroup_->setVisible(!lines.isEmpty());
+    // Until the monitor measures again, the figures of before the run are no longer true.
+    readings_.power = {};
+    readings_.frequency = {};
+    readings_.freqError = {};
+    readings_.deviation = {};
+    showFigures();
     showStatus();
+    keepOnScreen();
 }
 
 // While a run goes on the status says how to stop it, since every other input only beeps.
 void TestSetWindow::showStatus() {
-    status_->setText(alignGroup_->isVisibleTo(this) ? QString::fromLatin1(kAligningStatus)
-                                                    : qs(readings_.status));
+    status_->setText(run_ ? QString::fromLatin1(kAligningStatus) : qs(readings_.status));
 }
 
 void TestSetWindow::present() {
-    if (!placed_ && parentWidget() != nullptr) {
-        placed_ = true;
-        // To the right of the main window, as far as the screen leaves room.
-        const QRect main = parentWidget()->frameGeometry();
-        const QRect screen = parentWidget()->screen()->availableGeometry();
-        const int x = std::min(main.right() + 8, screen.right() - frameGeometry().width());
-        move(std::max(screen.left(), x), main.top());
-    }
+    if (isHidden()) placeBesideMain();
     show();
     raise();
     activateWindow();
+}
+
+void TestSetWindow::placeBesideMain() {
+    QWidget* main = parentWidget();
+    if (main == nullptr || !main->isVisible()) return;
+    const QRect screen = main->screen()->availableGeometry();
+    // Before it is first shown the window knows no frame of its own: the main window's tells.
+    const QSize frame = main->frameGeometry().size() - main->geometry().size();
+    QSize size = sizeHint().expandedTo(this->size());
+    size = size.boundedTo(screen.size() - frame);
+    resize(size);
+    const QRect clear = keepClear_ ? keepClear_() : main->frameGeometry();
+    move(placeBeside(main->frameGeometry(), clear, size + frame, screen));
+}
+
+void TestSetWindow::keepOnScreen() {
+    if (layout() != nullptr) layout()->activate();
+    adjustSize();
+    if (isHidden() || parentWidget() == nullptr) return;
+    const QRect screen = parentWidget()->screen()->availableGeometry();
+    const QSize frame = frameGeometry().size() - geometry().size();
+    if (!screen.contains(QRect(frameGeometry().topLeft(), size() + frame))) placeBesideMain();
+}
+
+// While a run goes on, the main window coming to the front brings this one up after it.
+bool TestSetWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget() && event->type() == QEvent::WindowActivate && run_ &&
+        isVisible()) {
+        raise();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 std::string TestSetWindow::rowLine(const Row& row) {
@@ -164,6 +269,10 @@ std::vector<std::string> TestSetWindow::lines() const {
     if (alignGroup_->isVisibleTo(this)) {
         for (const Row* row : {&alignPoint_, &alignStep_, &alignReading_, &alignTarget_})
             out.push_back("alignment " + rowLine(*row));
+    }
+    if (resultGroup_->isVisibleTo(this)) {
+        for (const QString& l : results_->text().split(QLatin1Char('\n')))
+            out.push_back("last alignment: " + l.toStdString());
     }
     return out;
 }

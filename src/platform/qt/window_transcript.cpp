@@ -1,15 +1,19 @@
 #include "platform/qt/window_transcript.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <iostream>
 
+#include "app/test_set_station.h"
 #include "model/operation_controller.h"
 #include "platform/qt/qt_main_window.h"
+#include "platform/qt/test_set_dialog.h"
 #include "platform/qt/test_set_window.h"
 
 namespace kv7 {
@@ -31,6 +35,24 @@ void sayBox(const std::string& heading, const std::string& text) {
     QString t = QString::fromStdString(text);
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     for (const std::string& l : textLines(t + QLatin1Char('\n'))) say("| " + l);
+}
+
+// The menu's entries as the technician sees them on opening it, a grey one with its reason.
+std::vector<std::string> menuLines(QMenu* menu) {
+    Q_EMIT menu->aboutToShow();
+    std::vector<std::string> out;
+    for (const QAction* a : menu->actions()) {
+        if (a->isSeparator() || !a->isVisible()) continue;
+        std::string line = a->text().remove(QLatin1Char('&')).toStdString();
+        if (!a->isEnabled()) {
+            line += " (disabled";
+            if (!a->toolTip().isEmpty() && a->toolTip() != a->text().remove(QLatin1Char('&')))
+                line += ": " + a->toolTip().toStdString();
+            line += ")";
+        }
+        out.push_back(line);
+    }
+    return out;
 }
 
 }  // namespace
@@ -68,11 +90,15 @@ void sayQuestion(const std::string& text) {
     sayBox("=== question, answered OK", text);
 }
 
-void printWindow(QtMainWindow& window, const clsIndOp_RigKV7& c, const TestSetWindow* testSet) {
+void printWindow(QtMainWindow& window, const clsIndOp_RigKV7& c, const TestSetWindow* testSet,
+                 const std::vector<std::string>& more) {
     say("=== window: " + window.windowTitle().toStdString() + " (" +
         stateText(c.connectionState()) + ", step " + std::to_string(static_cast<int>(c.opStep())) +
         ")");
     say("port label: " + window.comBusyWidget()->text().toStdString());
+    // Set when something needs saying about the port (its device gone).
+    const QString tip = window.comBusyWidget()->toolTip();
+    if (!tip.isEmpty()) saySection("port label tooltip", textLines(tip), true);
     std::string buttons = "buttons:";
     for (int i = 0; i < 3; ++i) {
         const QPushButton* b = window.buttonWidget(i);
@@ -99,8 +125,25 @@ void printWindow(QtMainWindow& window, const clsIndOp_RigKV7& c, const TestSetWi
     } else {
         say("parameter display: hidden");
     }
+    saySection("file menu", menuLines(window.fileMenu()), true);
     if (testSet != nullptr) saySection("test set", testSet->lines(), testSet->isVisible());
+    for (const std::string& l : more) say(l);
     say("=== end of window");
+}
+
+std::string testSetDialogLine(TestSetDialog& dialog, const TestSetStation& station) {
+    dialog.refresh();
+    std::string line = "test-set dialog:";
+    const char* sep = " ";
+    for (const QPushButton* b : {dialog.connectButton(), dialog.disconnectButton()}) {
+        line += sep + b->text().remove(QLatin1Char('&')).toStdString() +
+                (b->isEnabled() ? "" : " (disabled)");
+        sep = " | ";
+    }
+    line +=
+        " | kept address: " + (station.storedAddress().empty() ? "none" : station.storedAddress());
+    if (!station.storedProfile().empty()) line += " (" + station.storedProfile() + ")";
+    return line;
 }
 
 void SessionBeeper::beep() {

@@ -10,6 +10,8 @@ class QListWidget;
 namespace kv7 {
 
 class QtMainWindow;
+class TestSetDialog;
+class TestSetStation;
 class TestSetWindow;
 class clsIndOp_RigKV7;
 
@@ -28,8 +30,13 @@ void sayMessageBox(const std::string& text);
 void sayQuestion(const std::string& text);
 // Everything the window shows, between "=== window" and "=== end of window"; the test-set
 // window's status and readings last.
+// `more`: lines of the other windows, printed last.
 void printWindow(QtMainWindow& window, const clsIndOp_RigKV7& controller,
-                 const TestSetWindow* testSet = nullptr);
+                 const TestSetWindow* testSet = nullptr, const std::vector<std::string>& more = {});
+
+// Option > Test set…'s buttons as the connection stands, and the address and profile the
+// settings file keeps.
+std::string testSetDialogLine(TestSetDialog& dialog, const TestSetStation& station);
 
 // The beep at the end of a procedure, heard in the transcript.
 class SessionBeeper : public Beeper {
