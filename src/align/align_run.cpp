@@ -10,6 +10,9 @@ namespace {
 
 constexpr int32_t kCarrierWaitMs = 15000;  // for the test set to see the carrier after OK
 constexpr int32_t kSendWaitMs = 15000;     // for the cycle to send a value (a few 100 ms)
+// Between two looks for the carrier: the technician keys within a second or two, and a test set
+// that answers at once is not asked thousands of times a second meanwhile.
+constexpr int32_t kCarrierLookMs = 100;
 
 }  // namespace
 
@@ -126,6 +129,7 @@ void AlignRun::askKeyUp(const std::string& text, State question) {
 void AlignRun::answer(bool ok) {
     if (state_ != State::AskKeyUp && state_ != State::AskResume) return;
     if (!ok) return endPoint(Ending::Cancelled, "cancelled by the technician");
+    lookedAt_.reset();
     enter(state_ == State::AskResume ? State::AwaitResume : State::AwaitCarrier);
     progress("waiting for the carrier");
     dirty_ = true;
@@ -204,7 +208,10 @@ void AlignRun::carrierReading(const Reading& r, bool resume) {
     if (!r.valid && EndsConnection(r.fault)) {
         return endPoint(Ending::TestSetFault, "the test set failed: " + instrument_.fault());
     }
-    if (!r.valid || r.value < instrument_.carrierW()) return;  // asked again on the next tick
+    if (!r.valid || r.value < instrument_.carrierW()) {
+        lookedAt_ = ticks_.GetTickCount();  // asked again a moment later
+        return;
+    }
     keyedAt_ = ticks_.GetTickCount();
     since_ = keyedAt_;
     state_ = resume ? State::Settle : State::StartPoint;
@@ -458,6 +465,8 @@ bool AlignRun::awaitCarrier() {
                                           std::to_string(kCarrierWaitMs / 1000) + " s");
         return true;
     }
+    if (lookedAt_ && elapsed(*lookedAt_) < kCarrierLookMs) return false;
+    lookedAt_.reset();
     measure(Quantity::Power);
     return false;
 }

@@ -158,6 +158,7 @@ class AlignRun {
     bool moved_ = false;               // the search stepped the value away from its value before
     int32_t since_ = 0;                // when the present step began
     int32_t keyedAt_ = 0;              // when the carrier was seen
+    std::optional<int32_t> lookedAt_;  // when the test set last saw no carrier yet
     unsigned reading_ = 0;  // the reading awaited; a late one of an earlier request is dropped
     bool awaiting_ = false;
     bool advancing_ = false;

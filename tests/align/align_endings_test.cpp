@@ -50,13 +50,15 @@ struct FakeInstrument : AlignInstrument {
     std::string fault() const override { return "The connection to the test set broke."; }
     void measure(Quantity q, std::optional<double>,
                  std::function<void(const Reading&)> done) override {
-        Reading r{true, 5.0, {}};
+        Reading r{true, carrier ? 5.0 : 0.0001, {}};
+        if (q == Quantity::Power) ++powerReadings;
         if (q == Quantity::Deviation) {
             r.value = 3000 + 20.0 * (radio.value(AlignItem::Mod) - 150);
             if (noise) r.value += noise(deviationReadings);
             if (dropAt == deviationReadings) isReady = false;
             ++deviationReadings;
         }
+        if (atOnce) return done(r);
         due.push_back([done, r] { done(r); });
     }
     int settleMs(Quantity) const override { return 0; }
@@ -69,6 +71,9 @@ struct FakeInstrument : AlignInstrument {
     int deviationReadings = 0;
     int dropAt = -1;  // after this reading the connection ends
     bool isReady = true;
+    bool carrier = true;
+    bool atOnce = false;  // answers inside measure(), as a test set that is not ready does
+    int powerReadings = 0;
     std::vector<std::function<void()>> due;
 };
 
@@ -160,6 +165,34 @@ TEST(AlignEndings, AVerdictStandsOnlyOnAgreeingReadingsAndTheRecordSaysWhatTheRa
         ASSERT_EQ(run.results().size(), 1u);
         EXPECT_EQ(AlignResultLine(run.results()[0]), AlignResultLine(rec));
     }
+}
+
+// No carrier comes, and the test set answers the moment it is asked: the run looks a few times a
+// second for the whole wait, then ends the point, never asking in a loop of its own.
+TEST(AlignEndings, WaitingForTheCarrierLooksAFewTimesASecond) {
+    FakeRadio radio;
+    FakeInstrument instrument(radio);
+    instrument.carrier = false;
+    instrument.atOnce = true;
+    ManualTickSource ticks;
+    Messages messages;
+    AlignRun run(radio, instrument, ticks, messages);
+    AlignTargets targets;
+    AlignTarget mod;
+    mod.target = 3000;
+    mod.tolerance = 100;
+    targets.points[static_cast<size_t>(AlignPoint::Mod)] = mod;
+    run.setTargets(targets);
+    ASSERT_TRUE(run.start({AlignPoint::Mod}));
+    for (int beat = 0; run.running() && beat < 1000; ++beat) {
+        ticks.advance(50);
+        run.task();
+    }
+    ASSERT_FALSE(run.running());
+    ASSERT_EQ(run.results().size(), 1u);
+    EXPECT_EQ(run.results()[0].outcome, "the test set saw no carrier within 15 s");
+    EXPECT_GE(instrument.powerReadings, 50);
+    EXPECT_LE(instrument.powerReadings, 160);
 }
 
 }  // namespace
