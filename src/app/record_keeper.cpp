@@ -67,8 +67,11 @@ void RecordKeeper::keep(SessionRecord& record) {
     }
     record.reportSaved();
     lastKept_ = reportPath;
-    status_.showStatus(whose + " had work in no saved report; it was saved to " +
-                       WholePathText(reportPath) + " with its sweep and alignment CSVs.");
+    // The path last: a line too short for all of it keeps the file's name.
+    status_.showStatus(whose +
+                       " had work in no saved report: saved with its sweep and alignment CSVs "
+                       "to " +
+                       WholePathText(reportPath));
 }
 
 }  // namespace kv7

@@ -528,8 +528,8 @@ TEST_F(SessionTest, RadioOffKeepsTheRecordAndTheEndSavesItsReport) {
     EXPECT_EQ(kept[2], stem + QStringLiteral("_sweep.csv"));
     const std::string pdf = QDir(reports).filePath(kept[1]).toStdString();
     EXPECT_TRUE(printed(r,
-                        "status: The service record of 0200 had work in no saved report; it "
-                        "was saved to " +
+                        "status: The service record of 0200 had work in no saved report: saved "
+                        "with its sweep and alignment CSVs to " +
                             pdf))
         << transcript(r);
 
