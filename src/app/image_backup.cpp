@@ -106,11 +106,12 @@ void ImageBackup::keepCopy() {
     const std::filesystem::path folder = pathFromUtf8(keptImagesFolder());
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    std::string name = asRead_.info.subName + "_" + utcCompactText(now_());
-    // Two reads within one second keep both copies.
-    std::filesystem::path file = folder / pathFromUtf8(name + kKeptExtension);
+    // Named as a saved image of the read is; two reads within one second keep both copies.
+    const std::string name = suggestedName(SavedFileKind::ImageAsRead);
+    const std::string stem = name.substr(0, name.size() - std::string(kKeptExtension).size());
+    std::filesystem::path file = folder / pathFromUtf8(name);
     for (int n = 2; std::filesystem::exists(file, ec) && n < 100; ++n) {
-        file = folder / pathFromUtf8(name + "-" + std::to_string(n) + kKeptExtension);
+        file = folder / pathFromUtf8(stem + "-" + std::to_string(n) + kKeptExtension);
     }
     std::string error;
     if (ec || !writeImageFile(utf8FromPath(file), asRead_, error)) {

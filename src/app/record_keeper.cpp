@@ -60,15 +60,16 @@ void RecordKeeper::keep(SessionRecord& record) {
     } catch (const std::exception& e) {
         error = e.what();
     }
-    const std::string whose = "The service record of " + record.subName();
     if (!error.empty()) {
-        status_.showStatus(whose + " had work in no saved report and could not be kept: " + error);
+        status_.showStatus("The unsaved service record of " + record.subName() +
+                           " could not be kept: " + error);
         return;
     }
     record.reportSaved();
     lastKept_ = reportPath;
-    status_.showStatus(whose + " had work in no saved report; it was saved to " +
-                       WholePathText(reportPath) + " with its sweep and alignment CSVs.");
+    // The path last: a line too short for all of it keeps the file's name.
+    status_.showStatus("Unsaved service record of " + record.subName() +
+                       " kept with its CSVs: " + WholePathText(reportPath));
 }
 
 }  // namespace kv7

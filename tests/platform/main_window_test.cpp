@@ -28,6 +28,7 @@
 #include "platform/qt/qt_help_menu.h"
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_message_box.h"
+#include "platform/qt/status_line_label.h"
 #include "platform/support/window_support.h"
 #include "sim/sim_radio.h"
 #include "sim/sim_serial_port.h"
@@ -459,6 +460,27 @@ TEST_F(MainWindowTest, SeparatorLinesSpanTheWindowAfterAResize) {
     ASSERT_NE(shadow, light);
     EXPECT_EQ(window.lineWidget(0)->grab().toImage().pixelColor(5, 0).rgb(), shadow.rgb());
     EXPECT_EQ(window.lineWidget(1)->grab().toImage().pixelColor(5, 0).rgb(), light.rgb());
+}
+
+// The additions' status line sits under the window's controls and never widens the window: a
+// text too long for it is shortened in the middle, keeping the file's name at its end, and the
+// whole text stays the line's (and its tooltip's).
+TEST_F(MainWindowTest, StatusLineSitsUnderTheControlsAndNeverWidensTheWindow) {
+    program.additionsStatus().setTarget(&window);
+    const QSize before = window.size();
+    const std::string text =
+        "Service report saved to /" + std::string(300, 'x') + "/0200_20261207T135705Z_report.pdf";
+    program.additionsStatus().showStatus(text);
+    QTest::qWait(50);
+    EXPECT_EQ(window.size(), before);
+    EXPECT_EQ(window.additionsStatus().toStdString(), text);
+    const QLabel* line = window.additionsStatusWidget();
+    EXPECT_TRUE(line->text().endsWith(QStringLiteral("_report.pdf")));
+    EXPECT_LE(line->fontMetrics().horizontalAdvance(line->text()), window.width());
+    EXPECT_GE(
+        line->mapTo(&window, QPoint(0, 0)).y(),
+        window.frameWidget(0)->mapTo(&window, QPoint(0, window.frameWidget(0)->height())).y());
+    program.additionsStatus().setTarget(nullptr);
 }
 
 TEST_F(MainWindowTest, ControlsSitAtTheirTwipsInPixels) {

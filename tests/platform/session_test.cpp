@@ -529,10 +529,7 @@ TEST_F(SessionTest, RadioOffKeepsTheRecordAndTheEndSavesItsReport) {
     EXPECT_EQ(kept[1], stem + QStringLiteral("_report.pdf"));
     EXPECT_EQ(kept[2], stem + QStringLiteral("_sweep.csv"));
     const std::string pdf = QDir(reports).filePath(kept[1]).toStdString();
-    EXPECT_TRUE(printed(r,
-                        "status: The service record of 0200 had work in no saved report; it "
-                        "was saved to " +
-                            pdf))
+    EXPECT_TRUE(printed(r, "status: Unsaved service record of 0200 kept with its CSVs: " + pdf))
         << transcript(r);
 
     QProcess text;

@@ -22,6 +22,7 @@
 #include "app/main_window.h"
 #include "platform/qt/key_mapping.h"
 #include "platform/qt/qt_controls.h"
+#include "platform/qt/status_line_label.h"
 #include "store/common.h"
 
 #ifndef QT_NO_SESSIONMANAGER
@@ -130,7 +131,7 @@ void QtMainWindow::buildMenus() {
 void QtMainWindow::buildStatusLine() {
     statusBar_ = new QStatusBar(this);
     statusBar_->setSizeGripEnabled(false);
-    statusText_ = new QLabel(statusBar_);
+    statusText_ = new StatusLineLabel(statusBar_);
     statusText_->setObjectName(QStringLiteral("additionsStatus"));
     statusText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusBar_->addWidget(statusText_, 1);
@@ -143,13 +144,12 @@ int QtMainWindow::statusLineHeight() const {
 }
 
 void QtMainWindow::showStatus(const std::string& text) {
-    statusText_->setText(toQt(text));
-    statusText_->setToolTip(toQt(text));
+    statusText_->setFullText(toQt(text));
     if (statusObserver_) statusObserver_(text);
 }
 
 QString QtMainWindow::additionsStatus() const {
-    return statusText_->text();
+    return statusText_->fullText();
 }
 
 void QtMainWindow::buildControls() {

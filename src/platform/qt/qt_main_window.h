@@ -27,6 +27,7 @@ class QStatusBar;
 namespace kv7 {
 
 class frmMain;
+class StatusLineLabel;
 
 namespace qtwin {
 class ControlImpl;
@@ -95,7 +96,7 @@ class QtMainWindow : public QMainWindow, public MainWindowView, public StatusLin
     // The status line's text, for tests; each new text also goes to the observer (the scripted
     // session prints it).
     QString additionsStatus() const;
-    QLabel* additionsStatusWidget() const { return statusText_; }
+    StatusLineLabel* additionsStatusWidget() const { return statusText_; }
     void setStatusObserver(std::function<void(const std::string&)> f) {
         statusObserver_ = std::move(f);
     }
@@ -178,7 +179,7 @@ class QtMainWindow : public QMainWindow, public MainWindowView, public StatusLin
     QMenu* fileMenu_ = nullptr;
     QMenu* optionMenu_ = nullptr;
     QStatusBar* statusBar_ = nullptr;
-    QLabel* statusText_ = nullptr;
+    StatusLineLabel* statusText_ = nullptr;
     std::function<void(const std::string&)> statusObserver_;
     std::unique_ptr<qtwin::KeyPreview> keyPreview_;
     QPointer<QWindow> previewed_;
