@@ -8,6 +8,7 @@
 #include "app/support/fake_window.h"
 #include "line_rig.h"
 #include "line_runs.h"
+#include "platform/support/window_support.h"
 #include "protocol/tick.h"
 #include "sim/sim_radio.h"
 #include "sim/sim_serial_port.h"
@@ -28,7 +29,7 @@ bool runLatency(const Options& o, std::vector<Press>& presses, std::string& erro
     test::FakeWindow view;
     test::FakeMessageSink messages;
     test::FakeBeeper beeper;
-    NullTimer timer;
+    test::NullTimer timer;
     Program program(port, clock, messages, beeper, view, dir.path().toStdString(), o.constFile,
                     &timer);
     if (program.Main([] { return false; }) != StartResult::Running) {

@@ -147,15 +147,6 @@ struct Watch {
     }
 };
 
-class NullTimer : public HeartbeatTimer {
-  public:
-    void setEnabled(bool on) override { on_ = on; }
-    bool enabled() const override { return on_; }
-
-  private:
-    bool on_ = false;
-};
-
 // Told to end (a signal, a closed console) while the program runs: its window closes as its close
 // box would, and the harness stops waiting once the close sequence is over.
 inline const CloseRequests* endRequests = nullptr;

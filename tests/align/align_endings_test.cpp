@@ -77,6 +77,16 @@ struct FakeInstrument : AlignInstrument {
     std::vector<std::function<void()>> due;
 };
 
+// MOD aims at 3.0 kHz within 100 Hz.
+AlignTargets modAt3kHz() {
+    AlignTargets targets;
+    AlignTarget mod;
+    mod.target = 3000;
+    mod.tolerance = 100;
+    targets.points[static_cast<size_t>(AlignPoint::Mod)] = mod;
+    return targets;
+}
+
 struct Messages : MessageSink {
     void showMessage(const std::string& text) override { shown.push_back(text); }
     std::vector<std::string> shown;
@@ -129,12 +139,7 @@ TEST(AlignEndings, AVerdictStandsOnlyOnAgreeingReadingsAndTheRecordSaysWhatTheRa
         ManualTickSource ticks;
         Messages messages;
         AlignRun run(radio, instrument, ticks, messages);
-        AlignTargets targets;
-        AlignTarget mod;
-        mod.target = 3000;
-        mod.tolerance = 100;
-        targets.points[static_cast<size_t>(AlignPoint::Mod)] = mod;
-        run.setTargets(targets);
+        run.setTargets(modAt3kHz());
         std::vector<AlignmentRecord> recorded;
         run.setRecorder([&](const AlignmentRecord& r) { recorded.push_back(r); });
         ASSERT_TRUE(run.start({AlignPoint::Mod}));
@@ -177,12 +182,7 @@ TEST(AlignEndings, WaitingForTheCarrierLooksAFewTimesASecond) {
     ManualTickSource ticks;
     Messages messages;
     AlignRun run(radio, instrument, ticks, messages);
-    AlignTargets targets;
-    AlignTarget mod;
-    mod.target = 3000;
-    mod.tolerance = 100;
-    targets.points[static_cast<size_t>(AlignPoint::Mod)] = mod;
-    run.setTargets(targets);
+    run.setTargets(modAt3kHz());
     ASSERT_TRUE(run.start({AlignPoint::Mod}));
     for (int beat = 0; run.running() && beat < 1000; ++beat) {
         ticks.advance(50);
