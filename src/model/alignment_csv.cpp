@@ -25,6 +25,12 @@ std::string AlignmentDataCsv(const SessionRecord& record) {
             out << number << "," << a.point << ",check," << a.valueAfter << "," << c << ","
                 << a.target << "," << allowed << "," << unit << "," << result << "\r\n";
         }
+        // A point that ended before its first step (cancelled at its question) still has its
+        // line, so every point of the record is in the file with its result.
+        if (a.steps.empty() && a.checks.empty() && !a.backOnRadio) {
+            out << number << "," << a.point << ",none," << a.valueAfter << ",," << a.target << ","
+                << a.tolerance << "," << unit << "," << result << "\r\n";
+        }
         if (a.backOnRadio) {
             out << number << "," << a.point << "," << (*a.backOnRadio ? "back" : "not back") << ","
                 << a.valueAfter << ",,," << a.tolerance << "," << unit << "," << result << "\r\n";

@@ -48,9 +48,10 @@ const std::vector<SessionVerbInfo>& sessionVerbs() {
         {SessionVerb::SweepData, "sweep-data",
          "  sweep-data <file.csv>  File > Save sweep data, to this file\n"},
         {SessionVerb::Align, "align",
-         "  align <Power(Hi)|Power(LO)|MOD|TXF|all>  Align > the point (all: All points), every\n"
-         "                       question answered with OK, until the run ends; fails when a\n"
-         "                       point fails\n"},
+         "  align <Power(Hi)|Power(LO)|MOD|TXF|all> [cancel]  Align > the point (all: All\n"
+         "                       points), every question answered with OK (with cancel: the\n"
+         "                       first with Cancel), until the run ends; fails when a point\n"
+         "                       fails or, without cancel, is cancelled\n"},
         {SessionVerb::AlignData, "align-data",
          "  align-data <file.csv>  File > Save alignment data, to this file\n"},
         {SessionVerb::TestSet, "test-set",
@@ -363,15 +364,19 @@ class LineParser {
         const std::string_view w = args.word();
         if (w.empty()) return fail(std::string("align needs a point: ") + kAlignList);
         const std::string n = lower(w);
-        if (n == "all") {
-            a_.text = "all";
-            return nothingMore(args, "the point");
-        }
+        if (n == "all") a_.text = "all";
         for (const char* point : kAlignPointNames) {
-            if (n == lower(point)) {
-                a_.text = point;
-                return nothingMore(args, "the point");
+            if (n == lower(point)) a_.text = point;
+        }
+        if (!a_.text.empty()) {
+            const std::string_view next = args.word();
+            a_.cancel = lower(next) == "cancel";
+            if (!next.empty() && !a_.cancel) {
+                return fail("unexpected '" + std::string(next) +
+                            (args.empty() ? "" : " " + std::string(args.rest())) +
+                            "' after the point");
             }
+            return nothingMore(args, "cancel");
         }
         return fail("unknown point '" + std::string(w) + "' (points: " + kAlignList + ")");
     }

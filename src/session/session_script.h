@@ -78,6 +78,7 @@ struct SessionAction {
     double seconds = 0;  // Wait, Timeout
     // TestSet: the address is the text; the profile's name, empty to choose it by *IDN?
     std::string profile;
+    bool cancel = false;  // Align: the key-up question answered with Cancel
     SessionQuantity quantity = SessionQuantity::Power;  // WaitReading
 };
 

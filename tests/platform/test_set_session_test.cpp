@@ -107,7 +107,8 @@ TEST_F(TestSetSessionTest, ReadsTheBenchAlignsEveryPointAndReportsIt) {
                  profiles.path()},
                 "click Connect\nwait-state connected\ntest-set " + address +
                     "\nwait-reading power\nwait-reading frequency\n"
-                    "wait-reading deviation\nprint\nalign all\nalign-data align.csv\n"
+                    "wait-reading deviation\nprint\nalign MOD cancel\nalign all\n"
+                    "align-data align.csv\n"
                     "report report.pdf\n");
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString() << r.out.toStdString();
     EXPECT_TRUE(
@@ -135,6 +136,8 @@ TEST_F(TestSetSessionTest, ReadsTheBenchAlignsEveryPointAndReportsIt) {
     EXPECT_TRUE(window[3].startsWith(QStringLiteral("error: "))) << window[3].toStdString();
     EXPECT_TRUE(window[3].endsWith(QStringLiteral(" MHz)"))) << window[3].toStdString();
 
+    EXPECT_TRUE(r.out.contains(QStringLiteral("MOD: CANCELLED by the technician.")))
+        << r.out.toStdString();
     // Each point from the sample's values to its target, every one passing.
     for (const char* point : {"Power(Hi): PASS", "Power(LO): PASS", "MOD: PASS", "TXF: PASS"}) {
         EXPECT_TRUE(r.out.contains(QString::fromUtf8(point))) << point << r.out.toStdString();
@@ -145,13 +148,16 @@ TEST_F(TestSetSessionTest, ReadsTheBenchAlignsEveryPointAndReportsIt) {
     EXPECT_EQ(rows.value(0), QStringLiteral("run,point,step,value,reading,target,tolerance,unit,"
                                             "result"));
     EXPECT_GE(rows.size(), 9);
+    EXPECT_EQ(rows.value(1), QStringLiteral("1,MOD,none,134,,3000,100,Hz,CANCELLED"));
     QProcess pdf;
     pdf.start(QStringLiteral("pdftotext"),
               {dir.filePath(QStringLiteral("report.pdf")), QStringLiteral("-")});
     ASSERT_TRUE(pdf.waitForFinished(20000));
     const QString report = QString::fromUtf8(pdf.readAllStandardOutput());
     for (const char* text : {"Alignment", "Power(Hi): PASS", "Target 5.00 W, tolerance +/- 0.10 W",
-                             "Before: value 200, reading 4.", "MOD: PASS"}) {
+                             "Before: value 200, reading 4.", "MOD: PASS",
+                             // Cancelled at its question: not a failure, nothing changed.
+                             "MOD: CANCELLED"}) {
         EXPECT_TRUE(report.contains(QString::fromUtf8(text))) << text << report.toStdString();
     }
 

@@ -21,8 +21,9 @@ class QtAlignView : public QObject, public AlignView {
 
     QtAlignView(Program& program, QWidget* parent);
 
-    // The scripted session: each question is still shown, and answered with OK at once.
-    void setAutoAnswer(bool on) { box_.setAutoAnswer(on); }
+    // The scripted session: each question is still shown, and answered at once with OK (or
+    // Cancel).
+    void setAutoAnswer(bool on, bool cancel = false) { box_.setAutoAnswer(on, cancel); }
     // Told every question as it is asked.
     void setObserver(std::function<void(const std::string&)> observer) {
         box_.setObserver(std::move(observer));

@@ -53,7 +53,10 @@ void QtMessageBox::showMessage(const std::string& text) {
 bool QtConfirmBox::confirm(const std::string& text) {
     if (observer_) observer_(text);
     return execBox(QMessageBox::Question, text, QMessageBox::Ok | QMessageBox::Cancel,
-                   QMessageBox::Cancel, autoAnswer_ ? QMessageBox::Ok : QMessageBox::NoButton,
+                   QMessageBox::Cancel,
+                   !autoAnswer_  ? QMessageBox::NoButton
+                   : autoCancel_ ? QMessageBox::Cancel
+                                 : QMessageBox::Ok,
                    parent_.data()) == QMessageBox::Ok;
 }
 

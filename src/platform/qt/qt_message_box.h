@@ -48,8 +48,12 @@ class QtConfirmBox : public ConfirmSink {
   public:
     explicit QtConfirmBox(QWidget* parent = nullptr) : parent_(parent) {}
 
-    // When on, each box is still shown but answered with OK at once (the scripted session).
-    void setAutoAnswer(bool on) { autoAnswer_ = on; }
+    // When on, each box is still shown but answered at once (the scripted session): with OK, or
+    // with Cancel when `cancel`.
+    void setAutoAnswer(bool on, bool cancel = false) {
+        autoAnswer_ = on;
+        autoCancel_ = cancel;
+    }
     // Told every question as it is asked.
     void setObserver(std::function<void(const std::string&)> observer) {
         observer_ = std::move(observer);
@@ -60,6 +64,7 @@ class QtConfirmBox : public ConfirmSink {
   private:
     QPointer<QWidget> parent_;
     bool autoAnswer_ = false;
+    bool autoCancel_ = false;
     std::function<void(const std::string&)> observer_;
 };
 

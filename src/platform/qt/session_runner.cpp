@@ -44,6 +44,7 @@ SessionRunner::SessionRunner(const SessionScript& script, const SessionOptions& 
       imageMenus_(qt.imageMenus()),
       reports_(qt.reports()),
       alignMenu_(qt.alignMenu()),
+      alignView_(qt.alignView()),
       messageBox_(qt.messages()),
       testSetWindow_(qt.testSetWindow()),
       testSetDialog_(qt.testSetDialog()),
@@ -422,6 +423,7 @@ SessionRunner::Result SessionRunner::startAlign(const SessionAction& a) {
         return Result::Failed;
     }
     const size_t shown = messageBox_.shown().size();
+    alignView_.setAutoAnswer(true, a.cancel);
     item->trigger();
     if (!program_.align().run().running()) {
         const bool told = messageBox_.shown().size() > shown;
@@ -432,6 +434,7 @@ SessionRunner::Result SessionRunner::startAlign(const SessionAction& a) {
 }
 
 SessionRunner::Result SessionRunner::alignEnded(const SessionAction& a) {
+    alignView_.setAutoAnswer(true);
     const std::vector<AlignmentRecord>& results = program_.align().run().results();
     const AlignmentRecord* failed = nullptr;
     for (const AlignmentRecord& r : results) {
@@ -442,6 +445,8 @@ SessionRunner::Result SessionRunner::alignEnded(const SessionAction& a) {
         fail(a, "no point was aligned");
         return Result::Failed;
     }
+    // A point cancelled as the script asked is what it wanted.
+    if (a.cancel && failed != nullptr && failed->cancelled) return Result::Done;
     if (failed == nullptr) return Result::Done;
     fail(a, failed->point + (failed->cancelled ? " was cancelled" : " failed: " + failed->outcome));
     if (!continueOnFail_) return Result::Failed;

@@ -15,6 +15,7 @@ class ImageBackup;
 class PortDeviceChooser;
 class Program;
 class QtAlignMenu;
+class QtAlignView;
 class QtImageMenus;
 class QtMainWindow;
 class QtMessageBox;
@@ -80,6 +81,7 @@ class SessionRunner {
     QtImageMenus& imageMenus_;
     ServiceReportActions& reports_;
     QtAlignMenu& alignMenu_;
+    QtAlignView& alignView_;
     QtMessageBox& messageBox_;
     TestSetWindow& testSetWindow_;
     TestSetDialog& testSetDialog_;
