@@ -112,7 +112,8 @@ class AlignTrustTest : public ::testing::Test {
         p.start(QString::fromUtf8(test::kSessionProgram),
                 QStringList{QStringLiteral("--port"), QString::fromStdString(sim.slavePath()),
                             QStringLiteral("--const"), kConst, QStringLiteral("--timeout"),
-                            QStringLiteral("60")} +
+                            QStringLiteral("60"), QStringLiteral("--reports"),
+                            dir.filePath(QStringLiteral("reports"))} +
                     args);
         QString s = script;
         p.write(s.replace(QStringLiteral("ADDRESS"), line.mid(9)).toUtf8());

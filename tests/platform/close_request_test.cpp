@@ -64,10 +64,11 @@ TEST_P(CloseRequestTest, ASignalDuringAnAlignmentPutsTheItemBackAndEnds) {
     QProcess session;
     session.setWorkingDirectory(dir.path());
     session.setProcessChannelMode(QProcess::MergedChannels);
-    session.start(QString::fromUtf8(kSession),
-                  {QStringLiteral("--const"), kConst, QStringLiteral("--port"),
-                   QString::fromStdString(sim.slavePath()), QStringLiteral("--timeout"),
-                   QStringLiteral("60")});
+    session.start(
+        QString::fromUtf8(kSession),
+        {QStringLiteral("--const"), kConst, QStringLiteral("--port"),
+         QString::fromStdString(sim.slavePath()), QStringLiteral("--timeout"), QStringLiteral("60"),
+         QStringLiteral("--reports"), dir.filePath(QStringLiteral("reports"))});
     ASSERT_TRUE(session.waitForStarted(5000));
     session.write(("click Connect\nwait-state connected\ntest-set " + line.mid(9) + "\nalign MOD\n")
                       .toUtf8());

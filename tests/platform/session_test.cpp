@@ -116,8 +116,10 @@ class SessionTest : public ::testing::Test {
         return r;
     }
 
+    // Records kept at a session's end go to the temporary directory, not beside the program.
     QStringList withConst(QStringList args) {
-        args << QStringLiteral("--const") << sourceFile("data/Const.ini");
+        args << QStringLiteral("--const") << sourceFile("data/Const.ini")
+             << QStringLiteral("--reports") << dir.filePath(QStringLiteral("reports"));
         return args;
     }
 

@@ -69,7 +69,10 @@ class TestSetSessionTest : public ::testing::Test {
     SessionOutput session(const QStringList& args, const QString& script) {
         QProcess p;
         p.setWorkingDirectory(dir.path());
-        p.start(QString::fromUtf8(kSession), QStringList{QStringLiteral("--const"), kConst} + args);
+        p.start(QString::fromUtf8(kSession),
+                QStringList{QStringLiteral("--const"), kConst, QStringLiteral("--reports"),
+                            dir.filePath(QStringLiteral("reports"))} +
+                    args);
         p.write(script.toUtf8());
         p.closeWriteChannel();
         SessionOutput r;
