@@ -35,7 +35,7 @@ std::string AlignResultLine(const AlignmentRecord& r) {
         const std::string reading =
             r.readingAfter ? AlignReadingText(r.measure, *r.readingAfter) : std::string("-");
         line = r.point + ": PASS, " + reading + " at " + std::to_string(r.valueAfter) + " (" +
-               std::to_string(r.steps.size()) + " steps";
+               std::to_string(r.steps.size()) + (r.steps.size() == 1 ? " step" : " steps");
         if (r.window > 0) {
             line +=
                 "; with the table written within +/- " + AlignToleranceText(r.measure, r.window);
