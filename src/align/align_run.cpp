@@ -483,7 +483,8 @@ bool AlignRun::awaitChannel() {
 bool AlignRun::awaitTxfStart() {
     const std::optional<int16_t> now = kind_->started(radio_);
     if (!now) return timedOut();
-    value_ = *now;
+    value_ = onRadio_ = *now;  // what the radio holds if the line goes from here on
+    onItsWay_.reset();
     if (kind_->firstStage()) rec_.valueBefore = cur_.valueBefore = *now;
     beginStage(kind_->stageTarget(rec_.target));
     enter(State::Settle);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 
+#include "model/alignment_csv.h"
 #include "model/support/sim_rig.h"
 #include "sim/sim_test_set_link.h"
 #include "sim/sim_transmitter.h"
@@ -313,6 +314,39 @@ TEST(AlignRun, EveryEarlyEndPutsTheValueBackOnTheLine) {
         ASSERT_FALSE(b.rig.messages().empty());
         EXPECT_NE(b.rig.messages().back().find(AlignResultLine(rec)), std::string::npos);
     }
+}
+
+// The cable goes while TXF writes its table: the program finds the line dead, nothing can go
+// back, and the record, the CSV and the summary name the setting the radio may keep (one the run
+// put on the radio), never "back".
+TEST(AlignRun, ALineLostDuringTxfSaysWhatTheRadioMayKeep) {
+    Bench b(keyedRadio(kTargets, 20, 250, 10));
+    ASSERT_TRUE(b.ready());
+    const uint8_t before = b.rig.programByte(kAdrTxfBandNow);
+    b.onTick = [&] {
+        if (b.rig.programByte(kAdrTxfBandNow) != before) {
+            b.rig.radio().options().faults.cutAfterBytes = b.rig.radio().bytesSent();
+            b.onTick = nullptr;
+        }
+    };
+    ASSERT_TRUE(b.align({AlignPoint::Txf}, 120000));
+    ASSERT_EQ(b.run().results().size(), 1u);
+    const AlignmentRecord& rec = b.run().results()[0];
+    EXPECT_FALSE(rec.passed);
+    ASSERT_TRUE(rec.backOnRadio.has_value());
+    EXPECT_FALSE(*rec.backOnRadio);
+    const std::string lead =
+        "The radio may keep a TXF table written only in part and the last setting sent, ";
+    ASSERT_EQ(rec.putBack.rfind(lead, 0), 0u) << rec.putBack;
+    const int kept = std::stoi(rec.putBack.substr(lead.size()));
+    EXPECT_TRUE(std::any_of(rec.steps.begin(), rec.steps.end(),
+                            [&](const AlignmentRecord::Step& s) { return s.value == kept; }))
+        << rec.putBack;
+    EXPECT_EQ(rec.valueAfter, kept);
+    const std::string csv = AlignmentDataCsv(b.rig.program().sessionRecord());
+    EXPECT_NE(csv.find(",TXF,not back," + std::to_string(kept) + ","), std::string::npos) << csv;
+    ASSERT_FALSE(b.rig.messages().empty());
+    EXPECT_NE(b.rig.messages().back().find(AlignResultLine(rec)), std::string::npos);
 }
 
 }  // namespace
