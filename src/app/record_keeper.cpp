@@ -1,6 +1,5 @@
 #include "app/record_keeper.h"
 
-#include <chrono>
 #include <exception>
 #include <system_error>
 
@@ -29,11 +28,8 @@ std::string RecordKeeper::writeAll(const SessionRecord& record, std::string& rep
     std::error_code ec;
     std::filesystem::create_directories(folder_, ec);
     if (ec) return "cannot create the folder " + utf8FromPath(folder_) + ": " + ec.message();
-    const auto readAt = std::chrono::system_clock::time_point(
-        std::chrono::duration_cast<std::chrono::system_clock::duration>(
-            std::chrono::milliseconds(record.cloneReadMs())));
     const auto path = [&](SavedFileKind kind) {
-        return folder_ / pathFromUtf8(SavedFileName(record.subName(), readAt, kind));
+        return folder_ / pathFromUtf8(RecordFileName(record, kind));
     };
     reportPath = utf8FromPath(path(SavedFileKind::Report));
     if (writer_ != nullptr) {

@@ -1,5 +1,10 @@
 #include "app/save_folders.h"
 
+#include <filesystem>
+#include <system_error>
+
+#include "store/file_path.h"
+
 namespace kv7 {
 
 namespace {
@@ -39,6 +44,15 @@ std::string SaveFolders::folder(Kind kind) {
     std::string v;
     if (!settings_.loadData(key(kind), v, "")) return {};
     return v;
+}
+
+std::string SaveFolders::startIn(Kind kind, const std::string& fallback) {
+    const std::string remembered = folder(kind);
+    std::error_code ec;
+    if (!remembered.empty() && std::filesystem::is_directory(pathFromUtf8(remembered), ec)) {
+        return remembered;
+    }
+    return fallback;
 }
 
 void SaveFolders::remember(Kind kind, const std::string& folder) {

@@ -16,6 +16,9 @@ class SaveFolders {
 
     // Empty when none was remembered.
     std::string folder(Kind kind);
+    // Where a dialog for the kind starts: the folder remembered, from this run or an earlier
+    // one, while it is still there; otherwise `fallback` (UTF-8).
+    std::string startIn(Kind kind, const std::string& fallback);
     void remember(Kind kind, const std::string& folder);
 
   private:

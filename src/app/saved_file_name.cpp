@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "model/session_record.h"
 #include "store/file_path.h"
 #include "store/image_file.h"
 
@@ -39,6 +40,13 @@ std::string namePart(const std::string& subName) {
 std::string SavedFileName(const std::string& subName, std::chrono::system_clock::time_point readAt,
                           SavedFileKind kind) {
     return namePart(subName) + "_" + utcCompactText(readAt) + suffix(kind);
+}
+
+std::string RecordFileName(const SessionRecord& record, SavedFileKind kind) {
+    const auto readAt = std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::milliseconds(record.cloneReadMs())));
+    return SavedFileName(record.subName(), readAt, kind);
 }
 
 std::string WholePathText(const std::string& path) {

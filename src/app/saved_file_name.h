@@ -4,6 +4,8 @@
 
 namespace kv7 {
 
+class SessionRecord;
+
 // What a file saved of a radio holds; the last part of its name.
 enum class SavedFileKind { Report, SweepData, AlignmentData, ImageAsRead, ImageCurrent };
 
@@ -12,6 +14,9 @@ enum class SavedFileKind { Report, SweepData, AlignmentData, ImageAsRead, ImageC
 // the files of one read sit together. Characters a file name cannot hold become '-'.
 std::string SavedFileName(const std::string& subName, std::chrono::system_clock::time_point readAt,
                           SavedFileKind kind);
+
+// The name of a file saved of a connection's record, by its sub name and clone read time.
+std::string RecordFileName(const SessionRecord& record, SavedFileKind kind);
 
 // A saved file's path as the status line names it: whole, so it can be found again from
 // anywhere (UTF-8 in and out).

@@ -94,9 +94,8 @@ QString QtImageMenus::askSavePath(const QString& title, SavedFileKind kind) {
 
 QString QtImageMenus::startFolder() {
     if (folders_ != nullptr) {
-        const QString remembered =
-            QString::fromStdString(folders_->folder(SaveFolders::Kind::Images));
-        if (!remembered.isEmpty() && QDir(remembered).exists()) lastFolder_ = remembered;
+        lastFolder_ = QString::fromStdString(
+            folders_->startIn(SaveFolders::Kind::Images, lastFolder_.toStdString()));
     }
     return lastFolder_;
 }

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QStandardPaths>
-#include <chrono>
 
 #include "app/program.h"
 #include "app/saved_file_name.h"
@@ -148,15 +147,9 @@ void ServiceReportActions::chooseAndSave(Kind kind) {
     if (!refresh()) return;
     const SessionRecord& record = program_.sessionRecord();
     const FileKind& k = kKinds[static_cast<size_t>(kind)];
-    const auto readAt = std::chrono::system_clock::time_point(
-        std::chrono::duration_cast<std::chrono::system_clock::duration>(
-            std::chrono::milliseconds(record.cloneReadMs())));
     QString& folder = lastDir_[static_cast<size_t>(kind)];
-    // The settings file remembers it from an earlier run too.
-    const QString remembered = qs(program_.saveFolders().folder(k.folder));
-    if (!remembered.isEmpty() && QDir(remembered).exists()) folder = remembered;
-    const QString suggested =
-        QDir(folder).filePath(qs(SavedFileName(record.subName(), readAt, k.name)));
+    folder = qs(program_.saveFolders().startIn(k.folder, folder.toStdString()));
+    const QString suggested = QDir(folder).filePath(qs(RecordFileName(record, k.name)));
     const QString path = QFileDialog::getSaveFileName(&window_, QString::fromLatin1(k.title),
                                                       suggested, QString::fromLatin1(k.filter));
     if (path.isEmpty()) return;
